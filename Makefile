@@ -1,0 +1,32 @@
+# Everyday commands. Each installs what is missing, builds what is stale, and runs.
+#   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios
+#   make demo   - the assistant end to end against a bundled demo server
+#   make build  - both builds, no tests
+.PHONY: test demo build deps host windows clean
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+deps:
+	@tools/install-deps.sh
+	@tools/build-deps.sh
+
+host: deps
+	cmake --preset host >/dev/null
+	cmake --build --preset host -j $(JOBS)
+
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+build: host windows
+
+test: build
+	tools/wine-prefix.sh
+	ctest --test-dir build/host --output-on-failure
+	ctest --test-dir build/windows --output-on-failure
+
+demo: build
+	tools/demo.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,81 @@
+# Windows (i686 MinGW-w64) build: the product exe, its testing flavor, the
+# Windows unit tests and the end-to-end scenarios, run under Wine.
+if(NOT QMX_DEPS_PREFIX)
+  set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686)
+endif()
+if(NOT EXISTS ${QMX_DEPS_PREFIX}/.complete-v1)
+  message(FATAL_ERROR "Windows dependencies missing: run tools/build-deps.sh")
+endif()
+
+add_library(dep_tinyxml2 STATIC IMPORTED)
+set_target_properties(dep_tinyxml2 PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}/lib/libtinyxml2.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QMX_DEPS_PREFIX}/include)
+add_library(dep_curl STATIC IMPORTED)
+set_target_properties(dep_curl PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}/lib/libcurl.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QMX_DEPS_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
+  INTERFACE_LINK_LIBRARIES "bcrypt;advapi32;crypt32;ws2_32")
+add_library(dep_hidapi STATIC IMPORTED)
+set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}/lib/libhidapi.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QMX_DEPS_PREFIX}/include
+  INTERFACE_LINK_LIBRARIES "setupapi;hid;cfgmgr32")
+
+# Static runtime: no DLL beside the exe beyond the system's.
+set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32)
+add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+
+add_library(qmxcore STATIC ${QMX_ALL_SOURCES})
+target_include_directories(qmxcore PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources
+                           ${QMX_DEPS_PREFIX}/include)
+target_compile_options(qmxcore PRIVATE ${QMX_WARNINGS})
+target_link_libraries(qmxcore PUBLIC dep_curl dep_tinyxml2 ${QMX_WIN_LIBS})
+
+set(QMX_RC ${CMAKE_SOURCE_DIR}/resources/qmx.rc)
+set_source_files_properties(${QMX_RC} PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/qmx.manifest")
+
+# The product.
+add_executable(QmxAssistant WIN32 ${QMX_ENTRY} ${QMX_REAL_SEAMS} ${QMX_RC})
+target_compile_options(QmxAssistant PRIVATE ${QMX_WARNINGS})
+target_link_libraries(QmxAssistant PRIVATE qmxcore dep_hidapi ${QMX_STATIC_LINK} -municode)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/config/server_address.cpp PROPERTIES
+  COMPILE_DEFINITIONS "QMX_SERVER_BASE=L\"${QMX_SERVER_BASE}\"")
+
+# Simulated remotes and the server address override, shared by the testing
+# flavor of the exe and the Windows unit tests.
+file(GLOB QMX_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/sim/*.cpp)
+if(QMX_SIM_SOURCES)
+  add_library(qmxsim STATIC ${QMX_SIM_SOURCES})
+  target_link_libraries(qmxsim PUBLIC qmxcore)
+  target_compile_options(qmxsim PRIVATE ${QMX_WARNINGS})
+
+  add_executable(QmxAssistantSim WIN32 ${QMX_ENTRY} ${QMX_RC})
+  target_compile_options(QmxAssistantSim PRIVATE ${QMX_WARNINGS})
+  target_link_libraries(QmxAssistantSim PRIVATE -Wl,--whole-archive qmxsim -Wl,--no-whole-archive
+                        qmxcore ${QMX_STATIC_LINK} -municode)
+endif()
+
+# GoogleTest from Debian's sources, cross-compiled.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB QMX_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
+add_executable(qmx_unit_win ${QMX_UNIT_TESTS} ${QMX_RC})
+target_compile_options(qmx_unit_win PRIVATE ${QMX_WARNINGS})
+target_compile_definitions(qmx_unit_win PRIVATE QMX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+if(QMX_SIM_SOURCES)
+  target_link_libraries(qmx_unit_win PRIVATE -Wl,--whole-archive qmxsim -Wl,--no-whole-archive)
+endif()
+target_link_libraries(qmx_unit_win PRIVATE qmxcore gtest gtest_main ${QMX_STATIC_LINK})
+add_test(NAME windows.unit
+         COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh $<TARGET_FILE:qmx_unit_win>)
+set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+
+foreach(extra tests/e2e tools bench)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
+    add_subdirectory(${CMAKE_SOURCE_DIR}/${extra} ${CMAKE_BINARY_DIR}/${extra})
+  endif()
+endforeach()

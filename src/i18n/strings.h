@@ -1,0 +1,30 @@
+// UI language rule, the built-in string tables and the per-customer texts.
+#pragma once
+#include <cstddef>
+#include <map>
+#include <string>
+
+// String-table resources (type "IDR_XML_FILE").
+enum {
+    IDR_STRINGS_ZH = 131,
+    IDR_STRINGS_EN = 132,
+    IDR_STRINGS_KO = 133,
+    IDR_STRINGS_JA = 137,
+};
+
+extern std::map<std::string, std::string> g_mapStrings; // id -> UTF-8 text
+extern int g_nStringTableId;                            // 131 until a table loads
+
+// "zh-CN", "en", "ko-KR" or "rb-JP" for a Windows language identifier.
+std::wstring LanguageCodeFromLangId(unsigned short langId);
+// The user's default UI language, read afresh on every call.
+std::wstring GetUILanguage();
+// Resource id of the table for a language code.
+int StringTableIdFor(const std::wstring& code);
+// The customer-document keys for the title and the offer text.
+void CustomerTextKeys(const std::wstring& code, std::string& first, std::string& second);
+
+void LoadStringTable();                               // Windows: from the resources
+bool ParseStringTable(const char* xml, size_t length); // fills g_mapStrings
+std::wstring GetString(const std::wstring& id);       // the id itself when unknown
+void ApplyCustomerTexts();                            // sets 19001 and 19002

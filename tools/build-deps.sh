@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Builds the three Windows dependencies (libcurl, hidapi, tinyxml2) for
+# i686-w64-mingw32 as static libraries, from the Debian source packages the
+# machine's own apt configuration points at. Output goes to .cache/deps
+# (ignored by git) and is rebuilt only when missing.
+#
+#   tools/build-deps.sh [PREFIX]
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+prefix=${1:-$top/.cache/deps/i686}
+work=$top/.cache/deps/src
+host=i686-w64-mingw32
+stamp=$prefix/.complete-v1
+
+if [ -f "$stamp" ]; then
+  exit 0
+fi
+
+mkdir -p "$prefix/include" "$prefix/lib" "$work"
+
+# A private apt tree whose sources are the machine's own "deb" entries turned
+# into "deb-src" ones, so that no mirror address lives in this repository.
+apt_dir=$top/.cache/deps/apt
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$apt_dir/sources.list.d"
+: >"$apt_dir/sources.list"
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  [ -f "$f" ] || continue
+  sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >>"$apt_dir/sources.list"
+done
+for f in /etc/apt/sources.list.d/*.sources; do
+  [ -f "$f" ] || continue
+  sed 's/^Types:.*/Types: deb-src/' "$f" >"$apt_dir/sources.list.d/$(basename "$f")"
+done
+apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
+          -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
+          -o "Dir::State::Lists=$apt_dir/lists"
+          -o "Dir::Cache::Archives=$apt_dir/archives"
+          -o "APT::Sandbox::User=root")
+apt-get "${apt_opts[@]}" -qq update >/dev/null
+
+fetch() { # fetch PACKAGE -> prints the unpacked source folder
+  local pkg=$1 dir
+  dir=$(find "$work" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
+  if [ -z "$dir" ]; then
+    (cd "$work" && apt-get "${apt_opts[@]}" -qq source "$pkg" >/dev/null 2>&1)
+    dir=$(find "$work" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
+  fi
+  [ -n "$dir" ] || { echo "build-deps: could not fetch the source of $pkg" >&2; exit 1; }
+  echo "$dir"
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cc="$host-gcc-posix"
+cxx="$host-g++-posix"
+command -v "$cc" >/dev/null || cc="$host-gcc"
+command -v "$cxx" >/dev/null || cxx="$host-g++"
+
+# tinyxml2: one source file.
+src=$(fetch tinyxml2)
+"$cxx" -O2 -std=c++17 -c "$src/tinyxml2.cpp" -o "$work/tinyxml2.o"
+"$host-ar" rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
+cp "$src/tinyxml2.h" "$prefix/include/"
+
+# hidapi: the Windows backend only.
+src=$(fetch hidapi)
+mkdir -p "$prefix/include/hidapi"
+"$cc" -O2 -I"$src/hidapi" -I"$src/windows" -c "$src/windows/hid.c" -o "$work/hid.o"
+"$host-ar" rcs "$prefix/lib/libhidapi.a" "$work/hid.o"
+cp "$src/hidapi/hidapi.h" "$prefix/include/hidapi/"
+[ -f "$src/windows/hidapi_winapi.h" ] && cp "$src/windows/hidapi_winapi.h" "$prefix/include/hidapi/"
+
+# libcurl: HTTP only, no TLS, static.
+src=$(fetch curl)
+bld=$work/curl-build
+rm -rf "$bld" && mkdir -p "$bld"
+(cd "$bld" && CC="$cc" "$src/configure" --host=$host --prefix="$prefix" \
+    --disable-shared --enable-static --without-ssl --without-zlib --without-brotli \
+    --without-zstd --without-libpsl --without-libidn2 --without-nghttp2 --without-libssh2 \
+    --without-librtmp --without-ngtcp2 --without-nghttp3 --without-quiche --without-msh3 \
+    --disable-ftp --disable-file --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
+    --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
+    --disable-gopher --disable-mqtt --disable-smb --disable-manual --disable-docs \
+    --disable-ntlm --disable-ntlm-wb --disable-unix-sockets --disable-alt-svc \
+    --disable-hsts --without-libgsasl --disable-sspi --disable-ipv6 \
+    >"$bld/configure.log" 2>&1) || { tail -n 30 "$bld/config.log" >&2; exit 1; }
+make -C "$bld/lib" -j"$jobs" >"$bld/make.log" 2>&1 || { tail -n 30 "$bld/make.log" >&2; exit 1; }
+make -C "$bld/lib" install >/dev/null
+make -C "$bld/include" install >/dev/null
+
+touch "$stamp"
+echo "build-deps: Windows dependencies ready in $prefix"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Creates the throw-away 32-bit Wine prefix the Windows tests run in (once).
+# The face name the popup asks for is mapped to an installed CJK font so that
+# screenshots show real glyphs.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+stamp=$WINEPREFIX/.qmx-ready-v1
+[ -f "$stamp" ] && exit 0
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+run() {
+  if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1024x768x24" "$@"; fi
+}
+run wineboot -i >/dev/null 2>&1
+font=$(fc-match -f '%{file}' "WenQuanYi Micro Hei" 2>/dev/null || true)
+reg=$(mktemp --suffix=.reg)
+cat >"$reg" <<REG
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]
+"微软雅黑"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"MS Shell Dlg"="Tahoma"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Decorated"="N"
+"Managed"="N"
+REG
+sed -i '1s/REGEDIT4/Windows Registry Editor Version 5.00/' "$reg"
+iconv -f UTF-8 -t UTF-16LE "$reg" | { printf '\xff\xfe'; cat; } >"$reg.u16"
+run wine regedit /S "$reg.u16" >/dev/null 2>&1
+[ -n "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+wineserver -w
+rm -f "$reg" "$reg.u16"
+touch "$stamp"
+echo "wine-prefix: ready in $WINEPREFIX"
