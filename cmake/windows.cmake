@@ -71,10 +71,10 @@ if(QMX_SIM_SOURCES)
 endif()
 target_link_libraries(qmx_unit_win PRIVATE qmxcore gtest gtest_main ${QMX_STATIC_LINK})
 add_test(NAME windows.unit
-         COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh $<TARGET_FILE:qmx_unit_win>)
+         COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
 set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
 
-foreach(extra tests/e2e tools bench)
+foreach(extra tests/standin tests/e2e tools bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${extra} ${CMAKE_BINARY_DIR}/${extra})
   endif()

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Serves a folder over plain HTTP on a loopback port with nginx, configured as
+# a customer hosts the assistant's documents (see docs/hosting.md): static
+# files, answered alike to GET and POST, with an access log that records the
+# method, the path, the status and the request's Content-Type header.
+#
+#   tools/serve-nginx.sh start DOCROOT PORT RUNDIR   # returns once listening
+#   tools/serve-nginx.sh stop RUNDIR
+#
+# RUNDIR receives nginx.conf, access.log ("METHOD URI PROTOCOL STATUS "CONTENT-TYPE"
+# BYTES" a line), error.log and the pid file.
+set -euo pipefail
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+
+case "${1:-}" in
+start)
+  root=$(cd "$2" && pwd); port=$3; run=$4
+  mkdir -p "$run"; run=$(cd "$run" && pwd)
+  cat >"$run/nginx.conf" <<CONF
+worker_processes 1;
+daemon on;
+pid $run/nginx.pid;
+error_log $run/error.log warn;
+events { worker_connections 64; }
+http {
+  types { text/xml xml; application/octet-stream exe bin; }
+  default_type application/octet-stream;
+  client_body_temp_path $run/body;
+  proxy_temp_path $run/proxy;
+  fastcgi_temp_path $run/fastcgi;
+  uwsgi_temp_path $run/uwsgi;
+  scgi_temp_path $run/scgi;
+  log_format qmx '\$request \$status "\$http_content_type" \$body_bytes_sent';
+  access_log $run/access.log qmx;
+  server {
+    listen 127.0.0.1:$port;
+    root $root;
+    location / {
+      # The assistant asks for its documents with POST; a static file is the
+      # same answer to POST as to GET.
+      error_page 405 =200 \$uri;
+    }
+  }
+}
+CONF
+  : >"$run/access.log"
+  "$nginx_bin" -c "$run/nginx.conf" -p "$run" -e "$run/error.log" 2>>"$run/error.log" || true
+  for _ in $(seq 1 100); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then exit 0; fi
+    sleep 0.05
+  done
+  echo "serve-nginx: nginx did not start on port $port (see $run/error.log)" >&2
+  exit 1
+  ;;
+stop)
+  run=$2
+  if [ -f "$run/nginx.pid" ]; then
+    pid=$(cat "$run/nginx.pid")
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    rm -f "$run/nginx.pid"
+  fi
+  ;;
+*)
+  echo "usage: $0 start DOCROOT PORT RUNDIR | stop RUNDIR" >&2; exit 2 ;;
+esac
