@@ -1,6 +1,7 @@
 // Windows handles owned by start-up.
 #pragma once
 #include <windows.h>
+#include <string>
 
 extern HINSTANCE g_hInst;
 extern HWND g_hWndPopup;
@@ -9,3 +10,8 @@ extern WCHAR szTitle[100];
 extern WCHAR szWindowClass[100];
 
 BOOL InitInstance(HINSTANCE hInstance);
+
+// The Notify value of section Option in the settings file ("" when missing).
+std::wstring ReadNotifySetting(const std::wstring& iniPath);
+// True only for exactly "off": the assistant then ends at every start.
+bool IsSwitchedOff(const std::wstring& iniPath);

@@ -41,14 +41,6 @@ bool IsSupportedOs() {
     return info.dwMajorVersion == 6 && info.dwMinorVersion >= 1 && info.dwMinorVersion <= 3;
 }
 
-bool IsSwitchedOff() {
-    WCHAR value[kNotifyBufferChars];
-    ZeroMemory(value, sizeof(value));
-    GetPrivateProfileStringW(L"Option", L"Notify", L"", value, kNotifyBufferChars,
-                             GetIniPath().c_str());
-    return wcscmp(value, L"off") == 0; // exact and case-sensitive
-}
-
 void RegisterForUsbArrivals(HWND hWnd) {
     DEV_BROADCAST_DEVICEINTERFACE_W filter;
     ZeroMemory(&filter, sizeof(filter));
@@ -61,6 +53,18 @@ void RegisterForUsbArrivals(HWND hWnd) {
 }
 
 } // namespace
+
+std::wstring ReadNotifySetting(const std::wstring& iniPath) {
+    WCHAR value[kNotifyBufferChars];
+    ZeroMemory(value, sizeof(value));
+    // A longer value is cut to 255 characters; a missing file or key reads as "".
+    GetPrivateProfileStringW(L"Option", L"Notify", L"", value, kNotifyBufferChars, iniPath.c_str());
+    return value;
+}
+
+bool IsSwitchedOff(const std::wstring& iniPath) {
+    return ReadNotifySetting(iniPath) == L"off"; // exact and case-sensitive
+}
 
 std::wstring GetIniPath() {
     WCHAR module[MAX_PATH + 1];
@@ -115,7 +119,7 @@ BOOL InitInstance(HINSTANCE hInstance) {
 
     g_hLogoBitmap = LoadBitmapW(hInstance, MAKEINTRESOURCEW(IDB_LOGO));
 
-    if (IsSwitchedOff() || !ScanForSupportedDevice()) {
+    if (IsSwitchedOff(GetIniPath()) || !ScanForSupportedDevice()) {
         PostQuitMessage(0);
         return FALSE;
     }
