@@ -26,7 +26,7 @@ test: build
 	ctest --test-dir build/windows --output-on-failure
 
 demo: build
-	tools/demo.sh
+	python3 tools/demo.py
 
 clean:
 	rm -rf build

@@ -7,6 +7,8 @@
 #   tools/serve-nginx.sh start DOCROOT PORT RUNDIR   # returns once listening
 #   tools/serve-nginx.sh stop RUNDIR
 #
+# QMX_NGINX_RATE (for example "2m") limits each answer's rate, so that a
+# download takes long enough to watch its progress.
 # RUNDIR receives nginx.conf, access.log ("METHOD URI PROTOCOL STATUS "CONTENT-TYPE"
 # BYTES" a line), error.log and the pid file.
 set -euo pipefail
@@ -15,6 +17,7 @@ nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 case "${1:-}" in
 start)
   root=$(cd "$2" && pwd); port=$3; run=$4
+  rate=""; [ -n "${QMX_NGINX_RATE:-}" ] && rate="limit_rate ${QMX_NGINX_RATE};"
   mkdir -p "$run"; run=$(cd "$run" && pwd)
   cat >"$run/nginx.conf" <<CONF
 worker_processes 1;
@@ -39,6 +42,7 @@ http {
       # The assistant asks for its documents with POST; a static file is the
       # same answer to POST as to GET.
       error_page 405 =200 \$uri;
+      $rate
     }
   }
 }

@@ -60,7 +60,9 @@ class CXmlCustomersetting : public CXmlConfig {
 };
 
 // Reads the items of a customer-settings root for one UI language code
-// ("en" -> _En pair, "ko-KR" -> _Kr pair, anything else -> _Cn pair).
+// ("en" -> _En pair, "ko-KR" -> _Kr pair, anything else -> _Cn pair) into
+// `customers`, which it empties first. A null root, or one not named Items,
+// leaves `customers` as it is.
 void ReadCustomerItems(const tinyxml2::XMLElement* root, const std::wstring& languageCode,
                        std::map<int, CustomerSetting>& customers);
 

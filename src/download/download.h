@@ -1,29 +1,60 @@
 // The download worker, the working folders and the launches.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+// Values of the last installer description document ("orvanteer.xml"); each
+// keeps its earlier value when a later document lacks the key.
 extern std::string g_strVerson;
 extern std::string g_strDownLoad;
 extern std::string g_strMD5;
-extern uint32_t g_nLastPercent;
+extern uint32_t g_nLastPercent; // percentage last shown
 
-// Shown percentage for (total, received); see OnDownloadProgress.
+// Shown percentage for (total, received): received / (total / 100), not
+// clamped, so a total that is not a multiple of 100 can pass 100 near its end.
+// Totals of 1 to 99 bytes have no such divisor; they show received * 100 /
+// total instead (100 once complete). 0 for a total of 0.
 uint32_t DownloadPercent(uint32_t total, uint32_t received);
+// The percentage to show for (total, received) when it differs from `last`:
+// stores it into `last` and returns true. False, with `last` unchanged, when
+// the call would change nothing on the screen (no total, same percentage).
+bool NextShownPercent(uint32_t total, uint32_t received, uint32_t& last);
+// Progress function put into ProgressHook during the installer transfer.
 void OnDownloadProgress(uint32_t total, uint32_t received);
 #ifdef _WIN32
 unsigned __stdcall DownloadWorker(void* arg);
 #endif
-// Starts a worker unless one is still running; false when refused.
+// Starts DownloadWorker on a new thread unless a worker is still running, so
+// two transfers never write the installer file at once. Refused (false): the
+// running worker goes on and its end applies the completed or failed state
+// over whatever the caller showed. Also false, with the failed state applied,
+// when no thread can be started.
 bool StartDownloadWorker();
+// True from a successful StartDownloadWorker until the worker has applied its
+// final state.
+bool IsDownloadWorkerRunning();
+
+// Fixed path buffers of the folder rules, in wide characters (MAX_PATH).
+constexpr size_t kPathBufferChars = 260;
 
 // Assistant folder for an APPDATA value (null when unset); empty when the
-// value is unusable.
+// value is unusable: empty, not an absolute path, or too long for the path
+// buffer on its own or with "\QmxAssistant" appended.
 std::wstring ComposeAssistantDir(const wchar_t* appdata);
+// "<assistant>\Temp" and "<temp>\setup.exe"; empty stays empty, so an
+// unusable APPDATA never turns into a path relative to the current folder.
+std::wstring ComposeTempDir(const std::wstring& assistantDir);
+std::wstring ComposeInstallerPath(const std::wstring& tempDir);
+// The folders are created on every call; an empty result when APPDATA is
+// unusable (nothing is created then, and every later file use fails).
 std::wstring GetAssistantDir();
 std::wstring GetInstallerPath();
 
+// Process id of the first running process whose image name equals
+// `imageName` ignoring case; 0 for none or when the list cannot be read.
 unsigned long FindProcessByName(const std::wstring& imageName);
+// Whether one of the four companion image names runs.
 bool IsCompanionRunning();
 // ShellExecuteW "open" of the installer with "-qmx_normal", then hides the popup.
 void OpenInstaller();

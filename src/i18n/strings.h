@@ -23,8 +23,11 @@ std::wstring GetUILanguage();
 int StringTableIdFor(const std::wstring& code);
 // The customer-document keys for the title and the offer text.
 void CustomerTextKeys(const std::wstring& code, std::string& first, std::string& second);
+// The customer document's title and offer text (UTF-8) for a language code;
+// each falls back to its English key on its own when empty.
+void ChooseCustomerTexts(const std::wstring& code, std::string& title, std::string& text);
 
-void LoadStringTable();                               // Windows: from the resources
+void LoadStringTable();                                // Windows: from the resources
 bool ParseStringTable(const char* xml, size_t length); // fills g_mapStrings
-std::wstring GetString(const std::wstring& id);       // the id itself when unknown
-void ApplyCustomerTexts();                            // sets 19001 and 19002
+std::wstring GetString(const std::wstring& id);        // the id itself when unknown
+void ApplyCustomerTexts();                             // sets 19001 and 19002

@@ -1,7 +1,9 @@
 // Popup geometry and states as plain values: control rectangles at any screen
-// size, the hit-test bands used for dragging, and which controls each state
-// shows. The window code uses these; they carry no Windows types.
+// size, the hit-test bands used for dragging, which controls each state
+// shows, and where never-ask may write. The window code uses these; they
+// carry no Windows types.
 #pragma once
+#include <string>
 
 enum {
     IDC_TITLE = 19001,
@@ -43,3 +45,8 @@ bool StateShows(PopupState state, int id);
 
 // WM_NCHITTEST answer for a point in client coordinates.
 int PopupHitTest(int x, int y, int left, int top, int right, int bottom);
+
+// Whether never-ask may write its setting to `iniPath`: never when the
+// settings path is empty or is the program file itself (a module whose name
+// has no lower-case ".exe" keeps its own path as settings path).
+bool NeverAskMayWrite(const std::wstring& modulePath, const std::wstring& iniPath);

@@ -1,8 +1,8 @@
 // The popup window: window procedure, controls and states.
 #pragma once
-#include <windows.h>
 #include "ui/layout.h"
 #include <string>
+#include <windows.h>
 
 extern HWND g_hProgressBar;
 

@@ -3,6 +3,8 @@
 // It appends its own command line, as one UTF-8 line, to the file named by
 // QMX_STANDIN_LOG, or to "<its own path>.log", and then stays alive for
 // QMX_STANDIN_STAY_MS milliseconds (default 0) so tests can see it running.
+// With QMX_STANDIN_MESSAGE set (the demo), it also shows its command line in
+// a message box, so a person sees how the assistant started it.
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     if (FILE* f = _wfopen(logPath, L"ab")) {
         fprintf(f, "%s\n", utf8.c_str());
         fclose(f);
+    }
+    if (GetEnvironmentVariableW(L"QMX_STANDIN_MESSAGE", nullptr, 0) > 0) {
+        std::wstring text = L"Demo installer started as:\n";
+        text += line;
+        MessageBoxW(nullptr, text.c_str(), L"QmxAssistant demo installer", MB_OK);
     }
     wchar_t stay[32] = {0};
     if (GetEnvironmentVariableW(L"QMX_STANDIN_STAY_MS", stay, 31) > 0)

@@ -1,0 +1,166 @@
+// The program's two HTTP transfers, on libcurl's easy interface.
+//
+// FetchDocument asks for a small XML document with an empty POST and returns
+// its body, whatever the status; DownloadToFile GETs the installer into a file
+// and relays its progress through ProgressHook. The documents carry "https:"
+// addresses but the server is reached over plain HTTP, so both rewrite the
+// scheme before the transfer and restrict libcurl to HTTP, redirects included.
+// Every failure is reported only as an empty body or a false result.
+#include "config/http.h"
+#include "config/text.h"
+#include "download/file_ex.h"
+
+// The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
+// libcurl's header; it is what the download reports through.
+#define CURL_DISABLE_DEPRECATION
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+ProgressHookFn ProgressHook = nullptr;
+
+namespace {
+
+constexpr size_t kDocumentBufferSize = 512000; // result buffer, NUL included
+constexpr long kDocumentTimeoutSeconds = 3000; // both connect and whole transfer
+constexpr long kMaxInstallerRedirects = 30;
+const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
+const char* const kAllowedProtocols = "http";
+
+struct EasyCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, SlistFree>;
+
+// One reference on libcurl's global state for the life of a download.
+class GlobalInitReference {
+  public:
+    GlobalInitReference() : m_code(curl_global_init(CURL_GLOBAL_ALL)) {}
+    ~GlobalInitReference() { curl_global_cleanup(); }
+    GlobalInitReference(const GlobalInitReference&) = delete;
+    GlobalInitReference& operator=(const GlobalInitReference&) = delete;
+    bool Ok() const { return m_code == CURLE_OK; }
+
+  private:
+    CURLcode m_code;
+};
+
+// Empties ProgressHook when the download leaves, on every path.
+struct ProgressHookScope {
+    explicit ProgressHookScope(ProgressHookFn relay) { ProgressHook = relay; }
+    ~ProgressHookScope() { ProgressHook = nullptr; }
+    ProgressHookScope(const ProgressHookScope&) = delete;
+    ProgressHookScope& operator=(const ProgressHookScope&) = delete;
+};
+
+std::string TransferUrl(const std::wstring& url) {
+    std::wstring plain = url;
+    ReplaceAll(plain, L"https:", L"http:");
+    return WideToAnsi(plain);
+}
+
+size_t AppendToText(char* data, size_t size, size_t count, void* userdata) {
+    static_cast<std::string*>(userdata)->append(data, size * count);
+    return size * count;
+}
+
+// The document request carries no body. libcurl's default read function would
+// send the process's standard input as the POST body (and block on a
+// terminal), so the body is ended at once instead.
+size_t EmptyBody(char*, size_t, size_t, void*) {
+    return 0;
+}
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* userdata) {
+    // A short count makes libcurl end the transfer with a write error.
+    return fwrite(data, size, count, static_cast<FILE*>(userdata));
+}
+
+int RelayProgress(void*, double downloadTotal, double downloaded, double, double) {
+    const ProgressHookFn hook = ProgressHook;
+    if (!hook)
+        return 0;
+    // Without a Content-Length the total stays 0 and nothing is relayed.
+    if (downloadTotal > 0.0 && downloadTotal >= downloaded)
+        hook(static_cast<uint32_t>(downloadTotal), static_cast<uint32_t>(downloaded));
+    return 0; // never cancels the transfer
+}
+
+} // namespace
+
+std::string FetchDocument(const std::wstring& url) {
+    std::vector<char> result(kDocumentBufferSize, '\0');
+    EasyHandle handle(curl_easy_init());
+    if (!handle)
+        return std::string();
+    HeaderList headers(curl_slist_append(nullptr, kDocumentHeader));
+    const std::string address = TransferUrl(url);
+    std::string received;
+
+    CURL* h = handle.get();
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToText);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kDocumentTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, kDocumentTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+
+    if (curl_easy_perform(h) == CURLE_OK) {
+        // The last byte of the buffer stays NUL, so a body of the buffer's
+        // size or more is cut to one byte less than the buffer.
+        const size_t copied = std::min(received.size(), kDocumentBufferSize - 1);
+        std::memcpy(result.data(), received.data(), copied);
+    }
+    handle.reset(); // before the header list it points at
+    return std::string(result.data());
+}
+
+bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay) {
+    GlobalInitReference global;
+    if (!global.Ok())
+        return false;
+    EasyHandle handle(curl_easy_init());
+    if (!handle)
+        return false;
+    CFileEx file;
+    if (!file.Open(path, "wb"))
+        return false;
+    const std::string address = TransferUrl(url);
+    ProgressHookScope hookScope(relay);
+
+    CURL* h = handle.get();
+    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, file.Stream());
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_PROGRESSFUNCTION, RelayProgress);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxInstallerRedirects);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+
+    const CURLcode code = curl_easy_perform(h);
+    file.Close();
+    if (code != CURLE_OK)
+        fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(code));
+    // The handle goes first; the hook is emptied and the global reference
+    // given back as the scope ends, on both paths.
+    handle.reset();
+    return code == CURLE_OK;
+}

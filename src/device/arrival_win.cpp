@@ -1,0 +1,33 @@
+// USB arrivals while the program runs: repeat the start-up check (scan,
+// query, decision) and show the popup when a new offer was prepared. Runs
+// inside the popup's window procedure; removals and other events are
+// ignored, and the popup is never hidden from here.
+#include "device/arrival.h"
+
+#include "device/device.h"
+#include "download/download.h"
+
+#include <dbt.h>
+
+namespace {
+// Gives the arriving device a moment before the scan's own settle delay.
+const DWORD kArrivalDelayMs = 200;
+} // namespace
+
+void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
+    if (wParam != DBT_DEVICEARRIVAL || lParam == 0)
+        return;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
+        return;
+    if (IsCompanionRunning())
+        return;
+    Sleep(kArrivalDelayMs);
+    g_bSpotlightModel = false;
+    if (!ScanForSupportedDevice())
+        return;
+    const bool wasShown = g_bOfferShown;
+    QueryCustomerAndDecide();
+    if (!wasShown && g_bOfferShown)
+        ShowWindow(hWnd, SW_SHOW);
+}

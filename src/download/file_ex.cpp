@@ -1,0 +1,31 @@
+// CFileEx: one file stream opened from a UTF-8 path, closed on every way out.
+//
+// Paths reach the program as UTF-8 (they come from documents and from the
+// UTF-16 folder rules); Windows only opens non-ASCII names correctly through
+// the wide-path open, so the path and the mode are converted to UTF-16 there.
+// The host build's runtime takes UTF-8 paths as they are.
+#include "download/file_ex.h"
+
+#ifdef _WIN32
+#include "config/text.h"
+#endif
+
+CFileEx::~CFileEx() { Close(); }
+
+bool CFileEx::Open(const std::string& path, const std::string& mode) {
+    if (m_pFile != nullptr)
+        return false;
+#ifdef _WIN32
+    m_pFile = _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+#else
+    m_pFile = std::fopen(path.c_str(), mode.c_str());
+#endif
+    return m_pFile != nullptr;
+}
+
+void CFileEx::Close() {
+    if (m_pFile != nullptr) {
+        std::fclose(m_pFile);
+        m_pFile = nullptr;
+    }
+}

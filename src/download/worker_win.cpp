@@ -1,0 +1,109 @@
+// The download worker: fetches the installer description document from the
+// customer's URL directory, downloads the installer it names while the popup
+// shows the percentage, checks the file's MD5 digest and switches the popup to
+// the completed or failed state.
+//
+// The worker runs on its own thread and changes the popup's child controls
+// directly; the window system delivers those calls to the user-interface
+// thread, which never waits for the worker. Only one worker runs at a time:
+// a second one would write the same installer file and share the progress
+// values, so StartDownloadWorker refuses while one is still running.
+#include "download/download.h"
+
+#include "app/app_win.h"
+#include "config/http.h"
+#include "config/text.h"
+#include "config/xml_config.h"
+#include "device/device.h"
+#include "download/md5.h"
+#include "i18n/strings.h"
+#include "support/lock.h"
+#include "ui/popup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <process.h>
+
+#include <atomic>
+
+namespace {
+
+const wchar_t kDescriptionFormat[] = L"%sorvanteer.xml";
+const wchar_t kProgressFormat[] = L"%s %d";
+
+// Set before a worker thread starts, cleared by the worker after it applied
+// its final state.
+std::atomic<bool> s_workerRunning{false};
+
+void RunDownload() {
+    CXmlConfig description;
+    // The directory must end with "/": the file name is glued on as it stands.
+    std::wstring url = FormatWString(kDescriptionFormat, Utf8ToWide(GetStoredUrlDirectory()).c_str());
+    description.LoadFromUrl(url);
+    description.GetValue("Verson", g_strVerson);
+    description.GetValue("DownLoad", g_strDownLoad);
+    description.GetValue("MD5", g_strMD5);
+    if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty()) {
+        SetPopupState(PopupFailed);
+        return;
+    }
+
+    const std::string installer = WideToUtf8(GetInstallerPath());
+    g_nLastPercent = 0;
+    SetDownloading(true);
+    bool downloaded = DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress);
+    SetDownloading(false);
+
+    // The published digest is compared exactly as "%02x" writes it.
+    bool verified = downloaded && GetFileMD5(installer) == g_strMD5;
+    SetPopupState(verified ? PopupCompleted : PopupFailed);
+}
+
+} // namespace
+
+unsigned __stdcall DownloadWorker(void*) {
+    // Nothing may leave a thread entry by exception.
+    try {
+        RunDownload();
+    } catch (...) {
+        SetDownloading(false);
+        SetPopupState(PopupFailed);
+    }
+    s_workerRunning.store(false);
+    return 0;
+}
+
+void OnDownloadProgress(uint32_t total, uint32_t received) {
+    if (!IsDownloading())
+        return;
+    if (!NextShownPercent(total, received, g_nLastPercent))
+        return;
+    const uint32_t percent = g_nLastPercent;
+    SendMessageW(g_hProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    std::wstring text = FormatWString(kProgressFormat, GetString(L"IDS_DOWNLOAD_PROGRESS").c_str(),
+                                      static_cast<int>(percent)) +
+                        L"%";
+    HWND label = GetDlgItem(g_hWndPopup, IDC_PROGRESS_TEXT);
+    SetWindowTextW(label, text.c_str());
+    // Hiding and showing again makes the transparent label repaint its
+    // background instead of drawing the new text over the old one.
+    ShowWindow(label, SW_HIDE);
+    ShowWindow(label, SW_SHOW);
+}
+
+bool StartDownloadWorker() {
+    bool idle = false;
+    if (!s_workerRunning.compare_exchange_strong(idle, true))
+        return false;
+    uintptr_t thread = _beginthreadex(nullptr, 0, DownloadWorker, nullptr, 0, nullptr);
+    if (thread == 0) {
+        s_workerRunning.store(false);
+        // Without a worker nobody would ever leave the downloading state.
+        SetPopupState(PopupFailed);
+        return false;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+bool IsDownloadWorkerRunning() { return s_workerRunning.load(); }

@@ -1,0 +1,115 @@
+// Owner-drawn image buttons of the popup. Each button is a plain "button"
+// control with BS_OWNERDRAW, subclassed to track hovering; the popup forwards
+// WM_DRAWITEM here. One hover flag and one forwarding procedure serve all
+// buttons: they are all of the same class, and only one can be under the
+// mouse at a time.
+#include "ui/flat_button.h"
+
+#include "app/app_win.h"
+#include "ui/gdi_hold.h"
+
+std::map<int, FlatButton*> g_mapFlatButtons;
+int g_nFlatButtonHover = 0;
+WNDPROC g_pfnFlatButtonPrevProc = nullptr;
+
+namespace {
+
+const int kButtonFontHeight = 24; // per 1080 screen rows, grows only above 1080
+const int kReferenceHeight = 1080;
+const DWORD kHoverTimeMs = 1;
+const DWORD kTrackMouseEventSize = 16; // sizeof(TRACKMOUSEEVENT) in a 32-bit process
+const int kMaxButtonText = 128;
+
+HFONT CreateButtonFont() {
+    const int screenH = GetSystemMetrics(SM_CYSCREEN);
+    const int height = screenH > kReferenceHeight ? screenH * kButtonFontHeight / kReferenceHeight
+                                                  : kButtonFontHeight;
+    return CreateFontW(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                       FF_SWISS, L"微软雅黑");
+}
+
+void Redraw(HWND hWnd) {
+    InvalidateRect(hWnd, nullptr, TRUE);
+    UpdateWindow(hWnd);
+}
+
+} // namespace
+
+FlatButton* FlatButton::Create(HWND parent, int id, int x, int y, int w, int h,
+                               const std::wstring& text) {
+    m_nId = id;
+    m_hBitmap = nullptr;
+    m_nFrames = 1;
+    m_hFont = CreateButtonFont(); // one per button, kept for the life of the process
+    m_hWnd = CreateWindowExW(0, L"button", text.c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, x, y,
+                             w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             g_hInst, nullptr);
+    // 32-bit build: the window procedure fits a LONG.
+    m_pfnPrevProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongW(m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(FlatButtonProc)));
+    g_pfnFlatButtonPrevProc = m_pfnPrevProc;
+    g_mapFlatButtons[id] = this;
+    return this;
+}
+
+LRESULT CALLBACK FlatButtonProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+        // Arm tracking once per visit; moving within a hovered button does not
+        // re-arm it. The move is deliberately not passed on.
+        if (g_nFlatButtonHover == 0) {
+            TRACKMOUSEEVENT track;
+            track.cbSize = kTrackMouseEventSize;
+            track.dwFlags = TME_HOVER | TME_LEAVE;
+            track.hwndTrack = hWnd;
+            track.dwHoverTime = kHoverTimeMs;
+            TrackMouseEvent(&track);
+        }
+        return 0;
+    case WM_MOUSEHOVER:
+        g_nFlatButtonHover = 1;
+        Redraw(hWnd);
+        return 0;
+    case WM_MOUSELEAVE:
+        g_nFlatButtonHover = 0;
+        Redraw(hWnd);
+        return 0;
+    default:
+        return CallWindowProcW(g_pfnFlatButtonPrevProc, hWnd, message, wParam, lParam);
+    }
+}
+
+void DrawFlatButton(int id, const DRAWITEMSTRUCT* item) {
+    auto found = g_mapFlatButtons.find(id);
+    if (found == g_mapFlatButtons.end() || !item)
+        return;
+    const FlatButton* button = found->second;
+
+    // A record always has at least one frame once created; a zero count would
+    // only come from a record nobody created, and then there is nothing to draw.
+    if (button->m_nFrames == 0)
+        return;
+    const unsigned int frameWidth =
+        static_cast<unsigned int>(button->m_nBitmapWidth) / button->m_nFrames;
+    const int sourceX = g_nFlatButtonHover == 1 ? static_cast<int>(frameWidth) : 0;
+    {
+        MemoryDc memory(item->hDC);
+        Selected bitmap(memory.get(), button->m_hBitmap);
+        const RECT& r = item->rcItem;
+        StretchBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, memory.get(),
+                   sourceX, 0, static_cast<int>(frameWidth), button->m_nBitmapHeight, SRCCOPY);
+    }
+
+    if (!button->m_hWnd)
+        return;
+    // The text goes through the button's own context, over the frame just drawn.
+    WindowDc dc(button->m_hWnd);
+    Selected font(dc.get(), button->m_hFont);
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetBkColor(dc.get(), RGB(0, 0, 0));
+    WCHAR text[kMaxButtonText] = {};
+    GetWindowTextW(button->m_hWnd, text, kMaxButtonText);
+    RECT client;
+    GetClientRect(button->m_hWnd, &client);
+    DrawTextW(dc.get(), text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}

@@ -1,0 +1,835 @@
+"""End-to-end rig for QmxAssistant: runs the real exe under Wine on its own
+Xvfb screen, serves its documents with a real nginx on a loopback port,
+describes the simulated remotes it sees, and drives and reads its popup from
+outside with qmxprobe.exe (tools/probe).
+
+A scenario is a Python file under tests/e2e/scenarios/ with a few module-level
+settings and a run(s) function; run_scenario.py loads it and hands it a
+Scenario object (below). docs/testing.md is the guide for writing one.
+
+Everything the rig starts (Xvfb, nginx, wineserver and the Wine processes in
+its prefix) is stopped when the scenario ends, passes, fails or is
+interrupted. One Wine prefix per build folder is shared by all scenarios and
+serialised with a lock file; the state a scenario leaves in it (the
+assistant's folder, its APPDATA folder, programs put under Program Files) is
+removed before the next one starts.
+"""
+
+import ctypes
+import ctypes.util
+import fcntl
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import time
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+TOOLS = os.path.join(TOP, "tools")
+
+DEFAULT_PORTS = "18600-18699"
+# Generous upper bounds: start-up alone waits 1000 ms + 1000 ms by design,
+# and Wine adds its own start-up on a busy machine.
+STARTUP_BOUND_S = 40
+EXIT_BOUND_S = 40
+
+HID_CLASS = "{4d1e55b2-f16f-11cf-88cb-001111000030}"
+CUSTOMERSETTING_PATH = "/downloads/orvanteer/windows/customersetting.xml"
+
+# WM_NCHITTEST results.
+HT = {"caption": 2, "left": 10, "right": 11, "top": 12, "topleft": 13,
+      "topright": 14, "bottom": 15, "bottomleft": 16, "bottomright": 17}
+
+
+class ScenarioFailure(Exception):
+    pass
+
+
+# ---- remotes and documents ------------------------------------------------
+
+def usb_path(pid, mi="00", col="03", vid="1d57", instance="7&1a2b3c4d&0&0000"):
+    """A USB HID interface path as SetupAPI reports it; col=None for an
+    interface without collections."""
+    middle = "vid_%s&pid_%s&mi_%s" % (vid, pid, mi)
+    if col is not None:
+        middle += "&col%s" % col
+    return "\\\\?\\hid#%s#%s#%s" % (middle, instance, HID_CLASS)
+
+
+def ble_path(col="03", vid="1d57", pid="ad09", rev="0001", mac="e0d5c9c5a9c4",
+             instance="9&1b8f8e4&0&0000"):
+    """A Bluetooth-LE HID collection path (HOGP service 1812)."""
+    return ("\\\\?\\hid#{00001812-0000-1000-8000-00805f9b34fb}_dev_vid&02%s_pid&%s_rev&%s_%s"
+            "&col%s#%s#%s" % (vid, pid, rev, mac, col, instance, HID_CLASS))
+
+
+def remote(path, customer=7, opens=True, write_fail=0, reply_after=0, reply=None):
+    """One simulated remote. reply: None = the customer reply carrying
+    `customer`, "none" = never answers, or a hex byte string."""
+    if reply is None:
+        reply = "03 21 04 00 00 00 00 %02x" % (customer & 0xFF)
+    return {"path": path, "open": opens, "write_fail": write_fail,
+            "reply_after": reply_after, "reply": reply}
+
+
+def _xml_text(value):
+    return (str(value).replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;"))
+
+
+def xml_option(root="Option", **values):
+    """<Option><Key>value</Key>...</Option> with the keys in the given order."""
+    body = "".join("  <%s>%s</%s>\n" % (k, _xml_text(v), k) for k, v in values.items())
+    return '<?xml version="1.0" encoding="utf-8"?>\n<%s>\n%s</%s>\n' % (root, body, root)
+
+
+def customersetting(*items):
+    """customersetting.xml from dicts such as {"CustomerID": 7, "SimplePopup_En": "False"}."""
+    out = ['<?xml version="1.0" encoding="utf-8"?>', "<Items>"]
+    for item in items:
+        out.append("  <Item>")
+        out.extend("    <%s>%s</%s>" % (k, _xml_text(v), k) for k, v in item.items())
+        out.append("  </Item>")
+    out.append("</Items>")
+    return "\n".join(out) + "\n"
+
+
+def customer_path(number):
+    return "/downloads/orvanteer/customers/customer%03d/windows/customer.xml" % number
+
+
+# ---- small helpers ----------------------------------------------------------
+
+def offer_documents(customer=7, app_dir_name="Orvanteer", url_directory=None, setting=None,
+                    **texts):
+    """Server documents that make a remote of `customer` get the download
+    offer: customersetting.xml listing it and its customer.xml. Extra
+    keyword arguments become elements of customer.xml (English1="...")."""
+    if not texts:
+        texts = {"English1": "Orvanteer Assistant", "English2": "Download the presenter now?"}
+    item = {"CustomerID": customer}
+    item.update(setting or {})
+    url = url_directory or "https://download.example/downloads/orvanteer/customers/customer%03d/windows/" % customer
+    return {CUSTOMERSETTING_PATH: customersetting(item),
+            customer_path(customer): xml_option(UrlDirectory=url, AppDirName=app_dir_name, **texts)}
+
+
+class OpenWatch:
+    """Counts the times a file is opened (by any process), with inotify.
+    The testing exe opens the remote description at every device scan."""
+    IN_OPEN = 0x20
+
+    def __init__(self, path):
+        self._libc = ctypes.CDLL(ctypes.util.find_library("c") or "libc.so.6", use_errno=True)
+        self._fd = self._libc.inotify_init1(os.O_NONBLOCK)
+        if self._fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        if self._libc.inotify_add_watch(self._fd, path.encode(), self.IN_OPEN) < 0:
+            raise OSError(ctypes.get_errno(), "inotify_add_watch " + path)
+        self._count = 0
+
+    def count(self):
+        while True:
+            try:
+                data = os.read(self._fd, 4096)
+            except BlockingIOError:
+                return self._count
+            pos = 0
+            while pos + 16 <= len(data):  # struct inotify_event: 4 ints + name
+                name_len = int.from_bytes(data[pos + 12:pos + 16], sys.byteorder)
+                self._count += 1
+                pos += 16 + name_len
+
+    def close(self):
+        if self._fd >= 0:
+            os.close(self._fd)
+            self._fd = -1
+
+
+def _free_port(spec):
+    lo, hi = (int(p) for p in spec.split("-"))
+    for port in range(lo, hi + 1):
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as sock:
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            try:
+                sock.bind(("127.0.0.1", port))
+            except OSError:
+                continue
+            return port
+    raise ScenarioFailure("no free port in %s" % spec)
+
+
+def _kill_pid(pid):
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except (ProcessLookupError, PermissionError):
+        return
+    for _ in range(50):
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            return
+        time.sleep(0.05)
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def win_path(host_path):
+    """Z:\\... path of a Linux path (Wine maps / to Z:)."""
+    return "Z:" + os.path.abspath(host_path).replace("/", "\\")
+
+
+class App:
+    """One started copy of the assistant (a wine process)."""
+
+    def __init__(self, proc, name, log_path):
+        self.proc, self.name, self.log_path = proc, name, log_path
+
+    def running(self):
+        return self.proc.poll() is None
+
+    @property
+    def exit_code(self):
+        return self.proc.poll()
+
+    def output(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+
+class Scenario:
+    """The object a scenario's run(s) works with. Module settings of the
+    scenario file arrive as attributes (s.screen, s.locale, ...)."""
+
+    def __init__(self, name, module, build_dir, ports=None, verbose=False):
+        self.name = name
+        self.build_dir = os.path.abspath(build_dir)
+        self.verbose = verbose
+        self.screen = tuple(getattr(module, "SCREEN", (1920, 1080)))
+        self.locale = getattr(module, "LOCALE", "en_US.UTF-8")
+        self.exe_name = getattr(module, "EXE", "QmxAssistant.exe")
+        self.flavor = getattr(module, "FLAVOR", "sim")
+        self.ini = getattr(module, "INI", None)
+        stem = re.sub(r"(?i)\.exe$", "", self.exe_name)
+        self.ini_name = getattr(module, "INI_NAME", stem + ".ini")
+        self.app_dir_win = getattr(module, "APP_DIR", "C:\\QmxAssistant")
+        self.server_docs = dict(getattr(module, "SERVER", {}) or {})
+        self.remotes = list(getattr(module, "REMOTES", []) or [])
+        self.workarea = getattr(module, "WORKAREA", None)
+        self.ports = ports or os.environ.get("QMX_E2E_PORTS", DEFAULT_PORTS)
+
+        self.e2e_dir = os.path.join(self.build_dir, "e2e")
+        self.prefix = os.environ.get("QMX_E2E_PREFIX", os.path.join(self.e2e_dir, "prefix"))
+        self.work = os.path.join(self.e2e_dir, "work", name)
+        self.shots_dir = os.path.join(self.e2e_dir, "shots", name)
+        self.docroot = os.path.join(self.work, "docroot")
+        self.nginx_run = os.path.join(self.work, "nginx")
+        self.sim_file = os.path.join(self.work, "remotes.txt")
+        # What a run started, for the next run to clean up after a kill -9.
+        self._state_path = self.prefix + ".running.json"
+
+        self.probe_exe = os.path.join(self.build_dir, "tools", "qmxprobe.exe")
+        self.standin_exe = os.path.join(self.build_dir, "tests", "standin", "qmx_standin.exe")
+        exe = "QmxAssistantSim.exe" if self.flavor == "sim" else "QmxAssistant.exe"
+        self.source_exe = os.path.join(self.build_dir, exe)
+
+        self.display = None
+        self.port = None
+        self._xvfb = None
+        self._lock = None
+        self._apps = []
+        self._step = "setup"
+        self._shot_no = 0
+        self._extra_procs = []
+        self._watches = []
+        self._wine_up = False
+
+    # ---- paths inside the prefix ------------------------------------------
+
+    def host_path(self, windows_path):
+        """Linux path of a C:\\ path inside the prefix."""
+        p = windows_path.replace("\\", "/")
+        if re.match(r"^[cC]:", p):
+            return os.path.join(self.prefix, "drive_c", p[2:].lstrip("/"))
+        if re.match(r"^[zZ]:", p):
+            return p[2:]
+        raise ValueError("not a C: or Z: path: %s" % windows_path)
+
+    @property
+    def user_dir(self):
+        users = os.path.join(self.prefix, "drive_c", "users")
+        name = os.environ.get("USER") or "root"
+        if not os.path.isdir(os.path.join(users, name)):
+            cands = [d for d in os.listdir(users) if d != "Public"] if os.path.isdir(users) else []
+            name = cands[0] if cands else name
+        return os.path.join(users, name)
+
+    @property
+    def appdata(self):
+        """Host path of %APPDATA% (the roaming folder)."""
+        return os.path.join(self.user_dir, "AppData", "Roaming")
+
+    @property
+    def program_files(self):
+        """Host path of the 32-bit program-files folder of this win32 prefix."""
+        return os.path.join(self.prefix, "drive_c", "Program Files")
+
+    @property
+    def app_dir(self):
+        return self.host_path(self.app_dir_win)
+
+    @property
+    def server(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    # ---- environment --------------------------------------------------------
+
+    def env(self, extra=None):
+        e = dict(os.environ)
+        e.update({
+            "DISPLAY": self.display or "",
+            "LANG": self.locale, "LC_ALL": self.locale, "LANGUAGE": "",
+            "WINEPREFIX": self.prefix, "WINEARCH": "win32",
+            "WINEDEBUG": os.environ.get("QMX_E2E_WINEDEBUG", "-all"),
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+            "QMX_SIM_FILE": win_path(self.sim_file),
+            "QMX_SIM_SERVER": self.server if self.port else "",
+        })
+        e.pop("QMX_WINEPREFIX", None)
+        if extra:
+            e.update(extra)
+        return e
+
+    def log(self, text):
+        print("[%s] %s" % (self.name, text), flush=True)
+
+    # ---- set-up and tear-down -----------------------------------------------
+
+    def setup(self):
+        for exe in (self.source_exe, self.probe_exe):
+            if not os.path.isfile(exe):
+                raise ScenarioFailure("missing %s: build the windows tree first" % exe)
+        self.lock_prefix()
+        self._reap_leftovers()
+        shutil.rmtree(self.work, ignore_errors=True)
+        shutil.rmtree(self.shots_dir, ignore_errors=True)
+        os.makedirs(self.docroot)
+        os.makedirs(self.shots_dir)
+        self._write_state()
+
+        self._start_xvfb()
+        self._write_state()
+        self._ensure_prefix()
+        self._reset_prefix_state()
+
+        self.port = _free_port(self.ports)
+        for path, content in self.server_docs.items():
+            self.put_document(path, content)
+        self._run([os.path.join(TOOLS, "serve-nginx.sh"), "start", self.docroot, str(self.port),
+                   self.nginx_run])
+        self._write_state()
+        self.set_remotes(self.remotes)
+
+        os.makedirs(self.app_dir, exist_ok=True)
+        shutil.copyfile(self.source_exe, os.path.join(self.app_dir, self.exe_name))
+        if self.ini is not None:
+            self.write_ini(self.ini)
+        self._boot_wine()
+        self.log("screen %dx%d on %s, locale %s, server %s" %
+                 (self.screen[0], self.screen[1], self.display, self.locale, self.server))
+
+    def lock_prefix(self):
+        """Serialise everything that uses this prefix (blocks while another
+        runner holds it)."""
+        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
+        os.makedirs(self.e2e_dir, exist_ok=True)
+        self._lock = open(self.prefix + ".lock", "w")
+        fcntl.flock(self._lock, fcntl.LOCK_EX)
+
+    def prepare_prefix(self):
+        """Create the prefix if needed (no scenario): the first creation
+        takes a while and should not count against a scenario's TIMEOUT."""
+        self.lock_prefix()
+        try:
+            self._ensure_prefix()
+        finally:
+            self._lock.close()
+            self._lock = None
+
+    def _run(self, cmd, env=None, timeout=120):
+        """Run a helper to its end; output through a file, since daemons it
+        starts (nginx, wineserver) would keep a pipe open."""
+        log = os.path.join(self.e2e_dir, "helper.log")
+        with open(log, "wb") as f:
+            r = subprocess.run(cmd, env=env or self.env(), stdin=subprocess.DEVNULL, stdout=f,
+                               stderr=subprocess.STDOUT, timeout=timeout)
+        if r.returncode != 0:
+            with open(log, "rb") as f:
+                raise ScenarioFailure("%s failed: %s" % (" ".join(cmd), f.read().decode(errors="replace")))
+
+    def _write_state(self):
+        state = {"xvfb": self._xvfb.pid if self._xvfb else None, "nginx_run": self.nginx_run}
+        with open(self._state_path, "w") as f:
+            json.dump(state, f)
+
+    def _reap_leftovers(self):
+        # A run killed without its clean-up (ctest's timeout) leaves its
+        # processes behind; the lock says nobody else uses them now.
+        path = self._state_path
+        if not os.path.exists(path):
+            return
+        try:
+            with open(path) as f:
+                state = json.load(f)
+        except (OSError, ValueError):
+            state = {}
+        env = dict(os.environ, WINEPREFIX=self.prefix)
+        if os.path.isdir(self.prefix):
+            subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL, check=False)
+        if state.get("nginx_run"):
+            subprocess.run([os.path.join(TOOLS, "serve-nginx.sh"), "stop", state["nginx_run"]],
+                           check=False)
+        if state.get("xvfb"):
+            pid = state["xvfb"]
+            try:
+                with open("/proc/%d/comm" % pid) as f:
+                    if f.read().strip() == "Xvfb":
+                        _kill_pid(pid)
+            except OSError:
+                pass
+        os.unlink(path)
+
+    def _start_xvfb(self):
+        r, w = os.pipe()
+        w_, h_ = self.screen
+        self._xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % (w_, h_),
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        data = b""
+        deadline = time.time() + 20
+        while not data.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            data += chunk
+        os.close(r)
+        if not data.strip():
+            raise ScenarioFailure("Xvfb did not start")
+        self.display = ":" + data.decode().strip()
+        if self.workarea:
+            self.set_workarea(self.workarea)
+
+    def set_workarea(self, rect):
+        """Announce a work area (x, y, w, h) on the X root window, as a
+        desktop with a taskbar does; each Wine process started afterwards
+        reads it as SPI_GETWORKAREA."""
+        x, y, w, h = rect
+        self.workarea = rect
+        self._run(["xprop", "-display", self.display, "-root", "-format", "_NET_WORKAREA", "32c",
+                   "-set", "_NET_WORKAREA", "%d, %d, %d, %d" % (x, y, w, h)])
+        if self._wine_up:
+            # Wine's desktop reads it once per session.
+            self.restart_wine()
+
+    def restart_wine(self):
+        """End every Wine process of the prefix (copies of the assistant
+        included) and boot its services again."""
+        subprocess.run(["wineserver", "-k"], env=self.env(), stderr=subprocess.DEVNULL, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.env(), stderr=subprocess.DEVNULL,
+                       check=False, timeout=30)
+        self._boot_wine()
+
+    def _boot_wine(self):
+        # Boot the prefix's own services now, so that the assistant's start
+        # is not mixed up with Wine's.
+        subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        self.probe("process", "qmxassistant.exe")
+        self._wine_up = True
+
+    def _ensure_prefix(self):
+        env = self.env()
+        env["QMX_WINEPREFIX"] = self.prefix
+        if not self.display:
+            env.pop("DISPLAY", None)  # wine-prefix.sh brings its own Xvfb
+        self._run([os.path.join(TOOLS, "wine-prefix.sh")], env=env, timeout=900)
+        baseline = os.path.join(self.prefix, ".qmx-e2e-baseline.json")
+        if not os.path.exists(baseline):
+            with open(baseline, "w") as f:
+                json.dump({"program_files": sorted(os.listdir(self.program_files))}, f)
+
+    def _reset_prefix_state(self):
+        with open(os.path.join(self.prefix, ".qmx-e2e-baseline.json")) as f:
+            baseline = json.load(f)
+        for entry in os.listdir(self.program_files):
+            if entry not in baseline["program_files"]:
+                shutil.rmtree(os.path.join(self.program_files, entry), ignore_errors=True)
+        shutil.rmtree(os.path.join(self.appdata, "QmxAssistant"), ignore_errors=True)
+        drive_c = os.path.join(self.prefix, "drive_c")
+        for entry in os.listdir(drive_c):
+            # Assistant folders of earlier scenarios (APP_DIR may differ).
+            if entry.lower().startswith("qmx"):
+                shutil.rmtree(os.path.join(drive_c, entry), ignore_errors=True)
+
+    def teardown(self):
+        for w in self._watches:
+            w.close()
+        for app in self._apps:
+            if app.running():
+                app.proc.kill()
+        for p in self._extra_procs:
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+        if os.path.isdir(self.prefix):
+            subprocess.run(["wineserver", "-k"], env=self.env(), stderr=subprocess.DEVNULL,
+                           check=False)
+            subprocess.run(["wineserver", "-w"], env=self.env(), stderr=subprocess.DEVNULL,
+                           check=False, timeout=30)
+        for app in self._apps:
+            try:
+                app.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+        subprocess.run([os.path.join(TOOLS, "serve-nginx.sh"), "stop", self.nginx_run], check=False)
+        if self._xvfb and self._xvfb.poll() is None:
+            _kill_pid(self._xvfb.pid)
+            self._xvfb.wait()
+        if os.path.exists(self._state_path):
+            os.unlink(self._state_path)
+        if self._lock:
+            self._lock.close()
+            self._lock = None
+
+    # ---- scenario inputs ----------------------------------------------------
+
+    def free_port(self):
+        """A free loopback port of the scenario's range (for servers a
+        scenario runs itself)."""
+        return _free_port(self.ports)
+
+    def put_document(self, path, content):
+        """Serve `content` (str as UTF-8, or bytes) at URL path `path`."""
+        target = os.path.join(self.docroot, path.lstrip("/"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        data = content.encode("utf-8") if isinstance(content, str) else content
+        with open(target, "wb") as f:
+            f.write(data)
+
+    def remove_document(self, path):
+        target = os.path.join(self.docroot, path.lstrip("/"))
+        if os.path.exists(target):
+            os.unlink(target)
+
+    def set_remotes(self, remotes):
+        """Rewrite the remote description; the testing exe reads it again at
+        its next scan (plug or unplug, then send an arrival)."""
+        self.remotes = list(remotes)
+        lines = ["server=%s" % self.server]
+        for r in self.remotes:
+            lines += ["[device]", "path=%s" % r["path"],
+                      "open=%s" % ("yes" if r.get("open", True) else "no"),
+                      "write_fail=%d" % r.get("write_fail", 0),
+                      "reply_after=%d" % r.get("reply_after", 0),
+                      "reply=%s" % r.get("reply", "03 21 04 00 00 00 00 07")]
+        # Rewritten in place (same file, so a watch on it stays valid); the
+        # exe reads the whole file at each scan.
+        with open(self.sim_file, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def write_ini(self, content, name=None):
+        path = os.path.join(self.app_dir, name or self.ini_name)
+        data = content.encode("utf-8") if isinstance(content, str) else content
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def read_ini(self, name=None):
+        path = os.path.join(self.app_dir, name or self.ini_name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            data = f.read()
+        if data.startswith(b"\xff\xfe"):
+            return data[2:].decode("utf-16-le")
+        return data.decode("utf-8", "replace")
+
+    def start_fault_server(self):
+        """Start tools/fault_server.py on another loopback port of the
+        scenario's range; returns its base address (http://127.0.0.1:PORT).
+        Stopped with the scenario."""
+        port = _free_port(self.ports)
+        p = subprocess.Popen([sys.executable, os.path.join(TOOLS, "fault_server.py"), str(port)],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+        self._extra_procs.append(p)
+        line = p.stdout.readline().decode(errors="replace").strip()
+        if line != "ready":
+            self.fail("fault server did not start (%r)" % line)
+        return "http://127.0.0.1:%d" % port
+
+    def watch_remote_reads(self):
+        """Start counting reads of the remote description (one per device
+        scan of the testing exe); returns an OpenWatch."""
+        w = OpenWatch(self.sim_file)
+        self._watches.append(w)
+        return w
+
+    def install_standin(self, windows_path):
+        """Copy the stand-in program to a C:\\ path (e.g. the companion
+        application under Program Files). Returns the host path; its log
+        of command lines is that path + ".log"."""
+        if not os.path.isfile(self.standin_exe):
+            raise ScenarioFailure("missing %s" % self.standin_exe)
+        target = self.host_path(windows_path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(self.standin_exe, target)
+        return target
+
+    # ---- steps ----------------------------------------------------------------
+
+    def step(self, name):
+        self._step = name
+        self.log("step: %s" % name)
+
+    def start(self, exe_name=None, env=None):
+        """Start the assistant (the copy in the app folder) and return its App."""
+        name = exe_name or self.exe_name
+        exe = self.app_dir_win + "\\" + name
+        log_path = os.path.join(self.work, "app-%d.log" % (len(self._apps) + 1))
+        with open(log_path, "wb") as out:
+            proc = subprocess.Popen(["wine", exe], cwd=self.app_dir, env=self.env(env),
+                                    stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+        app = App(proc, name, log_path)
+        self._apps.append(app)
+        self.log("started %s (pid %d)" % (exe, proc.pid))
+        return app
+
+    def copy_exe(self, name):
+        """Put another copy of the exe into the app folder under `name`."""
+        shutil.copyfile(self.source_exe, os.path.join(self.app_dir, name))
+
+    def wait_until(self, condition, what, timeout=STARTUP_BOUND_S, interval=0.25):
+        """Poll condition() until it returns something true; fail after timeout."""
+        deadline = time.time() + timeout
+        while True:
+            value = condition()
+            if value:
+                return value
+            if time.time() > deadline:
+                self.fail("timed out after %ds waiting for %s" % (timeout, what))
+            time.sleep(interval)
+
+    def wait_exit(self, app, timeout=EXIT_BOUND_S):
+        try:
+            code = app.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("%s did not exit within %ds" % (app.name, timeout))
+        self.log("%s exited with %d" % (app.name, code))
+        return code
+
+    def wait_popup(self, timeout=STARTUP_BOUND_S, visible=None):
+        """Wait until the popup window exists (and has the given visibility)."""
+        def ready():
+            p = self.popup()
+            if not p["found"]:
+                return None
+            if visible is not None and p["visible"] != visible:
+                return None
+            return p
+        return self.wait_until(ready, "the popup%s" % (
+            "" if visible is None else (" visible" if visible else " hidden")), timeout)
+
+    def wait_settled(self, app, timeout=STARTUP_BOUND_S):
+        """Wait until start-up has finished: the process either ended, or
+        its UI thread answers messages again (the message loop runs)."""
+        def settled():
+            if not app.running():
+                return "exited"
+            return "running" if self.responsive(1000) else None
+        return self.wait_until(settled, "start-up to finish", timeout)
+
+    # ---- probe ----------------------------------------------------------------
+
+    def probe(self, *args, timeout_s=90, check=True):
+        """Run qmxprobe.exe with args; returns its JSON lines as dicts."""
+        # Output goes through files, not pipes: Wine's own processes started
+        # by this call (wineserver, services) would hold a pipe open.
+        out_path = os.path.join(self.work, "probe.out")
+        err_path = os.path.join(self.work, "probe.err")
+        with open(out_path, "wb") as out_f, open(err_path, "wb") as err_f:
+            p = subprocess.Popen(["wine", self.probe_exe] + [str(a) for a in args], env=self.env(),
+                                 stdin=subprocess.DEVNULL, stdout=out_f, stderr=err_f)
+            try:
+                code = p.wait(timeout_s)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+                if check:
+                    self.fail("probe %s did not return within %ds" % (" ".join(map(str, args)), timeout_s))
+                return []
+        with open(out_path, "rb") as f:
+            stdout = f.read()
+        with open(err_path, "rb") as f:
+            stderr = f.read()
+        out = []
+        for line in stdout.decode("utf-8", "replace").splitlines():
+            line = line.strip()
+            if line.startswith("{"):
+                try:
+                    out.append(json.loads(line))
+                except ValueError:
+                    pass
+        if self.verbose:
+            self.log("probe %s -> %s" % (" ".join(map(str, args)), out))
+        if check and code == 2:
+            self.fail("probe usage error: %s" % stderr.decode(errors="replace"))
+        return out
+
+    def responsive(self, ms=1000):
+        """True when the popup exists and its thread answers within ms."""
+        r = self.probe("ping", ms, check=False)
+        return bool(r and r[-1].get("answered"))
+
+    def popup(self):
+        r = self.probe("find")
+        return r[0] if r else {"found": False}
+
+    def controls(self):
+        """{id: control dict} of the popup's children ({} without a popup)."""
+        return {c["id"]: c for c in self.probe("controls") if c.get("cmd") == "control"}
+
+    def visible_ids(self):
+        return sorted(i for i, c in self.controls().items() if c["visible"])
+
+    def click(self, control_id):
+        r = self.probe("click", control_id)
+        if not r or not r[-1].get("ok"):
+            self.fail("click %s failed: %s" % (control_id, r))
+
+    def command(self, command_id):
+        r = self.probe("command", command_id)
+        if not r or not r[-1].get("ok"):
+            self.fail("command %s failed: %s" % (command_id, r))
+
+    def arrival(self, kind="iface", background=False):
+        """Send a device arrival; blocks until the popup's thread handled it
+        unless background=True (then returns the Popen of the probe)."""
+        if background:
+            p = subprocess.Popen(["wine", self.probe_exe, "arrival", kind], env=self.env(),
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            self._extra_procs.append(p)
+            return p
+        r = self.probe("arrival", kind)
+        if not r or not r[-1].get("ok"):
+            self.fail("arrival not delivered: %s" % r)
+        return r[-1]
+
+    def removal(self):
+        r = self.probe("removal")
+        if not r or not r[-1].get("ok"):
+            self.fail("removal not delivered: %s" % r)
+        return r[-1]
+
+    def key(self, key, method="input"):
+        r = self.probe("key", key, "--method", method)
+        if not r or not r[-1].get("ok"):
+            self.fail("key %s failed: %s" % (key, r))
+
+    def hittest(self, x, y, client=True):
+        args = ["hittest", x, y] + (["--client"] if client else [])
+        r = self.probe(*args)
+        if not r or not r[-1].get("ok"):
+            self.fail("hittest failed: %s" % r)
+        return r[-1]["hit"]
+
+    def process_running(self, image_name):
+        r = self.probe("process", image_name)
+        return bool(r and r[-1].get("running"))
+
+    def windows(self, cls=None, title=None, owned_by_popup=False):
+        args = ["windows"]
+        if cls is not None:
+            args += ["--class", cls]
+        if title is not None:
+            args += ["--title", title]
+        if owned_by_popup:
+            args.append("--owned-by-popup")
+        return [w for w in self.probe(*args) if w.get("cmd") == "window"]
+
+    def prefix_env(self):
+        r = self.probe("env")
+        return r[-1] if r else {}
+
+    # ---- outside views ----------------------------------------------------------
+
+    def xwininfo(self, title="qmx"):
+        """The X window of a top-level Wine window, seen from outside Wine:
+        {"id", "x", "y", "w", "h", "mapped"} or None when X has no such window."""
+        r = subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        pat = re.compile(r'^\s*(0x[0-9a-f]+) "%s":.*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)'
+                         % re.escape(title))
+        for line in r.stdout.decode("utf-8", "replace").splitlines():
+            m = pat.match(line)
+            if not m:
+                continue
+            wid = m.group(1)
+            info = subprocess.run(["xwininfo", "-display", self.display, "-id", wid],
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            text = info.stdout.decode("utf-8", "replace")
+            mapped = "IsViewable" in text
+            return {"id": wid, "w": int(m.group(2)), "h": int(m.group(3)),
+                    "x": int(m.group(6)), "y": int(m.group(7)), "mapped": mapped}
+        return None
+
+    def shot(self, label=None):
+        """Screenshot of the whole screen into the scenario's shots folder."""
+        self._shot_no += 1
+        label = re.sub(r"[^A-Za-z0-9_.-]+", "_", label or self._step)
+        path = os.path.join(self.shots_dir, "%02d-%s.png" % (self._shot_no, label))
+        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False, timeout=30)
+        return path
+
+    def access_log(self):
+        """nginx's requests so far: [{"method", "path", "status", "content_type", "bytes"}]."""
+        path = os.path.join(self.nginx_run, "access.log")
+        out = []
+        if not os.path.exists(path):
+            return out
+        pat = re.compile(r'^(\S+) (\S+) (\S+) (\d+) "([^"]*)" (\d+)')
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = pat.match(line)
+                if m:
+                    out.append({"method": m.group(1), "path": m.group(2), "status": int(m.group(4)),
+                                "content_type": m.group(5), "bytes": int(m.group(6))})
+        return out
+
+    def requests_for(self, path):
+        return [e for e in self.access_log() if e["path"] == path]
+
+    # ---- checks -------------------------------------------------------------
+
+    def fail(self, message):
+        raise ScenarioFailure("step '%s': %s" % (self._step, message))
+
+    def check(self, condition, message):
+        if not condition:
+            self.fail(message)
+
+    def check_eq(self, actual, expected, what):
+        if actual != expected:
+            self.fail("%s: expected %r, got %r" % (what, expected, actual))

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Runs end-to-end scenarios of QmxAssistant under Wine (see docs/testing.md).
+
+    tests/e2e/run_scenario.py [--build-dir DIR] SCENARIO [SCENARIO...]
+
+SCENARIO is a file under tests/e2e/scenarios/ or its bare name ("off_exits").
+Exit code 0 when every scenario passed. The closing line reads
+"N passed, N failed".
+"""
+
+import argparse
+import importlib.util
+import os
+import signal
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "scenarios"))  # shared helpers: scenarios/_*.py
+
+import qmx_e2e  # noqa: E402
+
+DEFAULT_TIMEOUT_S = 120
+
+
+def load(path):
+    name = os.path.splitext(os.path.basename(path))[0]
+    spec = importlib.util.spec_from_file_location("scenario_" + name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    if not hasattr(module, "run"):
+        raise SystemExit("%s has no run(s) function" % path)
+    return name, module
+
+
+def resolve(arg):
+    if os.path.isfile(arg):
+        return arg
+    cand = os.path.join(HERE, "scenarios", arg if arg.endswith(".py") else arg + ".py")
+    if os.path.isfile(cand):
+        return cand
+    raise SystemExit("no scenario %s" % arg)
+
+
+class Timeout(Exception):
+    pass
+
+
+def on_alarm(signum, frame):
+    raise Timeout()
+
+
+def on_term(signum, frame):
+    raise KeyboardInterrupt()
+
+
+def run_one(path, args):
+    name, module = load(path)
+    s = qmx_e2e.Scenario(name, module, args.build_dir, ports=args.ports, verbose=args.verbose)
+    limit = int(getattr(module, "TIMEOUT", DEFAULT_TIMEOUT_S))
+    started = time.time()
+    ok = False
+    try:
+        s.setup()
+        # Stop a few seconds before ctest's own TIMEOUT would kill us
+        # without clean-up.
+        signal.alarm(max(5, int(limit - 8 - (time.time() - started))))
+        s.step("start")
+        module.run(s)
+        ok = True
+    except qmx_e2e.ScenarioFailure as e:
+        print("FAIL %s: %s" % (name, e), flush=True)
+    except Timeout:
+        print("FAIL %s: step '%s' still running as the scenario's TIMEOUT (%d s) neared" % (name, s._step, limit),
+              flush=True)
+    except KeyboardInterrupt:
+        print("FAIL %s: interrupted in step '%s'" % (name, s._step), flush=True)
+        raise
+    except Exception:
+        print("FAIL %s: error in step '%s':" % (name, s._step), flush=True)
+        traceback.print_exc()
+    finally:
+        signal.alarm(0)
+        try:
+            if not ok and s.display:
+                shot = s.shot("FAIL-" + s._step)
+                print("  screenshot: %s" % shot)
+            if not ok:
+                for app in s._apps:
+                    out = app.output().strip() if os.path.exists(app.log_path) else ""
+                    if out:
+                        print("  output of %s: %s" % (app.name, out[-2000:]))
+                log = s.access_log()
+                print("  server requests: %s" % (["%s %s %d" % (e["method"], e["path"], e["status"])
+                                                 for e in log] or "none"))
+        except Exception as e:  # never let reporting hide the clean-up
+            print("  (could not collect failure details: %s)" % e)
+        s.teardown()
+    print("%s %s (%.1f s)" % ("PASS" if ok else "FAIL", name, time.time() - started), flush=True)
+    return ok
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build-dir", default=os.path.join(qmx_e2e.TOP, "build", "windows"),
+                    help="the Windows build folder (default build/windows)")
+    ap.add_argument("--ports", default=None,
+                    help="loopback port range for the server, e.g. 18500-18599 "
+                         "(default $QMX_E2E_PORTS or %s)" % qmx_e2e.DEFAULT_PORTS)
+    ap.add_argument("-v", "--verbose", action="store_true", help="print every probe answer")
+    ap.add_argument("--prepare", action="store_true",
+                    help="only create the Wine prefix the scenarios share, then exit")
+    ap.add_argument("scenarios", nargs="*")
+    args = ap.parse_args()
+    if args.prepare:
+        qmx_e2e.Scenario("prepare", None, args.build_dir).prepare_prefix()
+        print("e2e prefix ready")
+        return 0
+    if not args.scenarios:
+        ap.error("name at least one scenario")
+
+    signal.signal(signal.SIGALRM, on_alarm)
+    signal.signal(signal.SIGTERM, on_term)
+    signal.signal(signal.SIGINT, on_term)
+    paths = [resolve(a) for a in args.scenarios]
+    passed = failed = 0
+    for path in paths:
+        if run_one(path, args):
+            passed += 1
+        else:
+            failed += 1
+    print("%d passed, %d failed" % (passed, failed), flush=True)
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        sys.exit(130)

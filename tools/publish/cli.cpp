@@ -1,0 +1,119 @@
+// Command line of qmxpublish. Findings go to standard output as plain lines;
+// usage problems go to standard error. Exit codes: 0 clean or warnings only,
+// 1 errors found, 2 the command line itself is wrong.
+#include "publish.h"
+
+#include <map>
+
+namespace qmxpublish {
+
+namespace {
+
+const char kUsage[] =
+    "usage:\n"
+    "  qmxpublish describe --version V --url URL --installer FILE [--out orvanteer.xml]\n"
+    "      write the installer description for FILE (MD5 computed here)\n"
+    "  qmxpublish check [--host HOST[:PORT]] TREE\n"
+    "      check a server tree (TREE/downloads/orvanteer/...); addresses on HOST\n"
+    "      must lie in the tree, other addresses are checked when they do\n"
+    "  qmxpublish explain TREE\n"
+    "      say per customer, UI language and model family what the assistant does\n";
+
+// Splits "--name value" options from positional arguments. False (with a
+// message in `problem`) for an unknown option or one without its value.
+bool ParseOptions(const std::vector<std::string>& args, size_t first,
+                  const std::vector<std::string>& known,
+                  std::map<std::string, std::string>& options, std::vector<std::string>& positional,
+                  std::string& problem) {
+    for (size_t i = first; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            bool isKnown = false;
+            for (const std::string& name : known)
+                isKnown = isKnown || name == arg;
+            if (!isKnown) {
+                problem = "unknown option " + arg;
+                return false;
+            }
+            if (i + 1 >= args.size()) {
+                problem = arg + " needs a value";
+                return false;
+            }
+            if (options.count(arg) != 0) {
+                problem = arg + " given twice";
+                return false;
+            }
+            options[arg] = args[++i];
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    return true;
+}
+
+int Finish(const Report& report, std::ostream& out) {
+    report.Print(out);
+    return report.Errors() > 0 ? kExitErrors : kExitClean;
+}
+
+int UsageError(const std::string& problem, std::ostream& err) {
+    err << "qmxpublish: " << problem << "\n" << kUsage;
+    return kExitUsage;
+}
+
+} // namespace
+
+int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty())
+        return UsageError("no command", err);
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kExitClean;
+    }
+    std::map<std::string, std::string> options;
+    std::vector<std::string> positional;
+    std::string problem;
+    Report report;
+    if (command == "describe") {
+        if (!ParseOptions(args, 1, {"--version", "--url", "--installer", "--out"}, options,
+                          positional, problem))
+            return UsageError(problem, err);
+        if (!positional.empty())
+            return UsageError("describe takes no argument " + positional.front(), err);
+        for (const char* required : {"--version", "--url", "--installer"}) {
+            if (options.count(required) == 0)
+                return UsageError(std::string("describe needs ") + required, err);
+        }
+        DescribeRequest request;
+        request.version = options["--version"];
+        request.url = options["--url"];
+        request.installer = options["--installer"];
+        if (options.count("--out") != 0)
+            request.out = options["--out"];
+        DescribeInstaller(request, report);
+        return Finish(report, out);
+    }
+    if (command == "check" || command == "explain") {
+        const std::vector<std::string> known =
+            command == "check" ? std::vector<std::string>{"--host"} : std::vector<std::string>{};
+        if (!ParseOptions(args, 1, known, options, positional, problem))
+            return UsageError(problem, err);
+        if (positional.size() != 1)
+            return UsageError(command + " needs exactly one TREE", err);
+        if (command == "explain") {
+            ExplainTree(positional.front(), report);
+            return Finish(report, out);
+        }
+        CheckOptions checkOptions;
+        checkOptions.treeHost = options["--host"];
+        CheckTree(positional.front(), checkOptions, report);
+        const int code = Finish(report, out);
+        out << "summary: " << report.Errors() << " error(s), " << report.Warnings()
+            << " warning(s)\n";
+        return code;
+    }
+    return UsageError("unknown command " + command, err);
+}
+
+} // namespace qmxpublish
