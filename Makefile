@@ -2,7 +2,8 @@
 #   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios
 #   make demo   - the assistant end to end against a bundled demo server
 #   make build  - both builds, no tests
-.PHONY: test demo build deps host windows clean
+#   make bench  - transfer and digest speed against curl and md5sum (host)
+.PHONY: test demo build bench deps host windows clean
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -27,6 +28,10 @@ test: build
 
 demo: build
 	python3 tools/demo.py
+
+bench: host
+	cmake --build --preset host --target qmx_bench -j $(JOBS)
+	build/host/bench/qmx_bench
 
 clean:
 	rm -rf build

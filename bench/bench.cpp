@@ -12,6 +12,7 @@
 #include "config/http.h"
 #include "download/md5.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,7 +69,9 @@ int Run(const std::string& command) {
     return (status != -1 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
 bool WriteTestFile(const std::string& path, unsigned mib) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -95,34 +98,54 @@ long long FileSize(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-double Seconds(const std::function<bool()>& step) {
-    auto start = Clock::now();
-    if (!step())
-        return -1;
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// Wall-clock and processor seconds of one step. The processor time of our
+// own steps is this process's; a tool's is that of its finished children.
+struct Timing {
+    double wall = 1e300;
+    double cpu = 1e300;
+};
+
+double CpuSeconds(int who) {
+    struct rusage ru;
+    getrusage(who, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-// Runs the two steps in turn, `reps` times, and keeps the best time of each:
+bool Measure(const std::function<bool()>& step, int who, Timing& best) {
+    double cpu0 = CpuSeconds(who);
+    auto start = Clock::now();
+    if (!step())
+        return false;
+    double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    best.wall = std::min(best.wall, wall);
+    best.cpu = std::min(best.cpu, CpuSeconds(who) - cpu0);
+    return true;
+}
+
+// Runs the two steps in turn, `reps` times, and keeps the best times of each:
 // alternating spreads any change in the machine's load over both sides.
-bool BestOfPairs(unsigned reps, const std::function<bool()>& ours, const std::function<bool()>& theirs,
-                 double& bestOurs, double& bestTheirs) {
-    bestOurs = bestTheirs = 1e300;
+bool BestOfPairs(unsigned reps, const std::function<bool()>& ours,
+                 const std::function<bool()>& theirs, Timing& bestOurs, Timing& bestTheirs) {
     for (unsigned r = 0; r < reps; ++r) {
-        double a = Seconds(ours), b = Seconds(theirs);
-        if (a < 0 || b < 0)
+        if (!Measure(ours, RUSAGE_SELF, bestOurs) || !Measure(theirs, RUSAGE_CHILDREN, bestTheirs))
             return false;
-        bestOurs = std::min(bestOurs, a);
-        bestTheirs = std::min(bestTheirs, b);
     }
     return true;
 }
 
 unsigned long g_progressCalls = 0;
-void CountProgress(uint32_t, uint32_t) { ++g_progressCalls; }
+void CountProgress(uint32_t, uint32_t) {
+    ++g_progressCalls;
+}
 
-void Report(const char* what, const char* tool, double ours, double theirs, double mib) {
-    std::printf("%-14s ours %8.1f MiB/s (%.3f s)   %-7s %8.1f MiB/s (%.3f s)   ratio %.3f\n", what,
-                mib / ours, ours, tool, mib / theirs, theirs, theirs / ours);
+// Ratios are the tool's time over ours: 1.0 is as fast as the tool.
+void Report(const char* what, const char* tool, const Timing& ours, const Timing& theirs,
+            double mib) {
+    std::printf("%-9s ours %7.1f MiB/s (%.3f s)  %-7s %7.1f MiB/s (%.3f s)  ratio %.3f"
+                "   cpu: ours %.3f s, %s %.3f s, ratio %.3f\n",
+                what, mib / ours.wall, ours.wall, tool, mib / theirs.wall, theirs.wall,
+                theirs.wall / ours.wall, ours.cpu, tool, theirs.cpu, theirs.cpu / ours.cpu);
 }
 
 } // namespace
@@ -166,14 +189,17 @@ int main(int argc, char** argv) {
     // Warm the page cache and the server once.
     Run("curl -s -o /dev/null " + Quote(url));
 
-    double dlOurs = 0, dlCurl = 0;
+    Timing dlOurs, dlCurl;
     bool downloaded = BestOfPairs(
         o.reps,
         [&] {
             return DownloadToFile(std::wstring(url.begin(), url.end()), ours, CountProgress) &&
                    FileSize(ours) == expected;
         },
-        [&] { return Run("curl -s -o " + Quote(theirs) + " " + Quote(url)) == 0 && FileSize(theirs) == expected; },
+        [&] {
+            return Run("curl -s -o " + Quote(theirs) + " " + Quote(url)) == 0 &&
+                   FileSize(theirs) == expected;
+        },
         dlOurs, dlCurl);
     if (!downloaded) {
         std::fprintf(stderr, "a download failed\n");
@@ -183,7 +209,7 @@ int main(int argc, char** argv) {
     }
 
     std::string digest;
-    double md5Ours = 0, md5Tool = 0;
+    Timing md5Ours, md5Tool;
     bool digested = BestOfPairs(
         o.reps,
         [&] {

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Creates the throw-away 32-bit Wine prefix the Windows tests run in (once).
-# The face name the popup asks for is mapped to an installed CJK font so that
-# screenshots show real glyphs.
+# The face names the popup and the About box ask for are mapped to an
+# installed CJK font so that screenshots show real glyphs.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
-stamp=$WINEPREFIX/.qmx-ready-v1
+stamp=$WINEPREFIX/.qmx-ready-v2
 [ -f "$stamp" ] && exit 0
 rm -rf "$WINEPREFIX"
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -20,7 +20,8 @@ REGEDIT4
 [HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]
 "微软雅黑"="WenQuanYi Micro Hei"
 "Microsoft YaHei"="WenQuanYi Micro Hei"
-"MS Shell Dlg"="Tahoma"
+"MS Shell Dlg"="WenQuanYi Micro Hei"
+"MS Shell Dlg 2"="WenQuanYi Micro Hei"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
 "Decorated"="N"

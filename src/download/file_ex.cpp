@@ -10,7 +10,9 @@
 #include "config/text.h"
 #endif
 
-CFileEx::~CFileEx() { Close(); }
+CFileEx::~CFileEx() {
+    Close();
+}
 
 bool CFileEx::Open(const std::string& path, const std::string& mode) {
     if (m_pFile != nullptr)

@@ -14,12 +14,15 @@ const wchar_t kAssistantFolder[] = L"\\QmxAssistant";
 const wchar_t kTempFolder[] = L"\\Temp";
 const wchar_t kInstallerName[] = L"\\setup.exe";
 
-bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSlash(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // "X:\..." or a UNC "\\server\..." path; anything else depends on the
 // current drive or folder.
 bool IsAbsolutePath(const std::wstring& path) {
-    if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+    if (path.size() >= 3 &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
         path[1] == L':' && IsSlash(path[2]))
         return true;
     return path.size() >= 3 && IsSlash(path[0]) && IsSlash(path[1]) && !IsSlash(path[2]);

@@ -5,6 +5,7 @@
 #include "download/download.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 namespace {

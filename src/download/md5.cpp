@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr size_t kBlockBytes = 64;      // one MD5 input block
-constexpr size_t kLengthOffset = 56;    // where the bit length goes in the last block
+constexpr size_t kBlockBytes = 64;       // one MD5 input block
+constexpr size_t kLengthOffset = 56;     // where the bit length goes in the last block
 constexpr size_t kReadBlockBytes = 1024; // file read granularity
 constexpr size_t kStreamBufferBytes = 64 * 1024;
 
@@ -24,22 +24,32 @@ constexpr int S21 = 5, S22 = 9, S23 = 14, S24 = 20;
 constexpr int S31 = 4, S32 = 11, S33 = 16, S34 = 23;
 constexpr int S41 = 6, S42 = 10, S43 = 15, S44 = 21;
 
-inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t Rotl(uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
 
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
+    return z ^ (x & (y ^ z));
+}
 // (x & z) | (y & ~z): the two halves share no bit, so they may be added, and
 // the half without x is ready one step earlier.
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (y & ~z) + (x & z); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) {
+    return (y & ~z) + (x & z);
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
+    return y ^ (x | ~z);
+}
 
 // The message word and the constant are added before the round function, so
 // that sum does not wait for the previous step's result.
-#define MD5_STEP(f, a, b, c, d, x, s, ac)                                                        \
-    do {                                                                                         \
-        (a) += (x) + static_cast<uint32_t>(ac);                                                  \
-        (a) += f((b), (c), (d));                                                                 \
-        (a) = Rotl((a), (s)) + (b);                                                              \
+#define MD5_STEP(f, a, b, c, d, x, s, ac)                                                          \
+    do {                                                                                           \
+        (a) += (x) + static_cast<uint32_t>(ac);                                                    \
+        (a) += f((b), (c), (d));                                                                   \
+        (a) = Rotl((a), (s)) + (b);                                                                \
     } while (0)
 
 inline uint32_t LoadLe32(const unsigned char* p) {
@@ -56,7 +66,8 @@ inline void StoreLe32(unsigned char* p, uint32_t v) {
 
 } // namespace
 
-Md5::Md5() : state_{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u}, bits_(0), buffer_{}, used_(0) {}
+Md5::Md5()
+    : state_{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u}, bits_(0), buffer_{}, used_(0) {}
 
 void Md5::Transform(const unsigned char block[64]) {
     uint32_t x[16];
@@ -171,8 +182,8 @@ void Md5::Final(unsigned char digest[16]) {
     const uint64_t bits = bits_;
     // Padding: one 0x80 byte, zeros up to 56 mod 64, then the bit length.
     unsigned char pad[kBlockBytes * 2] = {0x80};
-    size_t padLength = (used_ < kLengthOffset) ? (kLengthOffset - used_)
-                                               : (kBlockBytes + kLengthOffset - used_);
+    size_t padLength =
+        (used_ < kLengthOffset) ? (kLengthOffset - used_) : (kBlockBytes + kLengthOffset - used_);
     unsigned char length[8];
     StoreLe32(length, static_cast<uint32_t>(bits));
     StoreLe32(length + 4, static_cast<uint32_t>(bits >> 32));

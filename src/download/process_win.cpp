@@ -6,6 +6,7 @@
 #include "app/app_win.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 #include <tlhelp32.h>
 #include <wchar.h>

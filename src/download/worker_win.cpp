@@ -21,6 +21,7 @@
 #include "ui/popup.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 #include <process.h>
 
@@ -38,7 +39,8 @@ std::atomic<bool> s_workerRunning{false};
 void RunDownload() {
     CXmlConfig description;
     // The directory must end with "/": the file name is glued on as it stands.
-    std::wstring url = FormatWString(kDescriptionFormat, Utf8ToWide(GetStoredUrlDirectory()).c_str());
+    std::wstring url =
+        FormatWString(kDescriptionFormat, Utf8ToWide(GetStoredUrlDirectory()).c_str());
     description.LoadFromUrl(url);
     description.GetValue("Verson", g_strVerson);
     description.GetValue("DownLoad", g_strDownLoad);
@@ -106,4 +108,6 @@ bool StartDownloadWorker() {
     return true;
 }
 
-bool IsDownloadWorkerRunning() { return s_workerRunning.load(); }
+bool IsDownloadWorkerRunning() {
+    return s_workerRunning.load();
+}

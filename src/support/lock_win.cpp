@@ -25,9 +25,13 @@ CMyMutexLock::~CMyMutexLock() {
         CloseHandle(m_hMutex);
 }
 
-void CMyMutexLock::Lock() { WaitForSingleObject(m_hMutex, kLockWaitMs); }
+void CMyMutexLock::Lock() {
+    WaitForSingleObject(m_hMutex, kLockWaitMs);
+}
 
-void CMyMutexLock::Unlock() { ReleaseMutex(m_hMutex); }
+void CMyMutexLock::Unlock() {
+    ReleaseMutex(m_hMutex);
+}
 
 void SetDownloading(bool downloading) {
     g_MutexLock.Lock();

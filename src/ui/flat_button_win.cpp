@@ -18,6 +18,7 @@ const int kButtonFontHeight = 24; // per 1080 screen rows, grows only above 1080
 const int kReferenceHeight = 1080;
 const DWORD kHoverTimeMs = 1;
 const DWORD kTrackMouseEventSize = 16; // sizeof(TRACKMOUSEEVENT) in a 32-bit process
+static_assert(sizeof(TRACKMOUSEEVENT) == kTrackMouseEventSize, "a 32-bit build is assumed");
 const int kMaxButtonText = 128;
 
 HFONT CreateButtonFont() {

@@ -636,6 +636,12 @@ class Scenario:
         except subprocess.TimeoutExpired:
             self.fail("%s did not exit within %ds" % (app.name, timeout))
         self.log("%s exited with %d" % (app.name, code))
+        # The wineserver notices a process's end a moment after the Unix
+        # process is gone; until then its named objects (the single-instance
+        # mutex) live on and a copy started next would see them.
+        others = sum(1 for a in self._apps if a.running() and a.name.lower() == app.name.lower())
+        self.wait_until(lambda: self.probe("process", app.name)[-1]["count"] <= others,
+                        "%s to leave Wine's process list" % app.name, timeout=timeout)
         return code
 
     def wait_popup(self, timeout=STARTUP_BOUND_S, visible=None):

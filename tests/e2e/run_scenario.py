@@ -11,6 +11,7 @@ Exit code 0 when every scenario passed. The closing line reads
 import argparse
 import importlib.util
 import os
+import shutil
 import signal
 import sys
 import time
@@ -56,9 +57,49 @@ def on_term(signum, frame):
     raise KeyboardInterrupt()
 
 
+class Tee:
+    """Copies what the scenario prints into a buffer, kept on failure."""
+
+    def __init__(self, stream):
+        self.stream, self.parts = stream, []
+
+    def write(self, text):
+        self.parts.append(text)
+        return self.stream.write(text)
+
+    def flush(self):
+        self.stream.flush()
+
+
+def keep_failure(s, text):
+    """Keep a failed run's log, screenshots and work files where a later
+    passing run of the same scenario does not overwrite them."""
+    kept = os.path.join(s.e2e_dir, "failed", s.name)
+    shutil.rmtree(kept, ignore_errors=True)
+    os.makedirs(kept)
+    with open(os.path.join(kept, "run.log"), "w") as f:
+        f.write(text)
+    for src, dst in ((s.shots_dir, "shots"), (s.work, "work")):
+        if os.path.isdir(src):
+            shutil.copytree(src, os.path.join(kept, dst), ignore=shutil.ignore_patterns("docroot"))
+    print("  kept in %s" % kept, flush=True)
+
+
 def run_one(path, args):
     name, module = load(path)
     s = qmx_e2e.Scenario(name, module, args.build_dir, ports=args.ports, verbose=args.verbose)
+    tee = Tee(sys.stdout)
+    sys.stdout = tee
+    try:
+        ok = run_scenario(s, module, name)
+    finally:
+        sys.stdout = tee.stream
+    if not ok:
+        keep_failure(s, "".join(tee.parts))
+    return ok
+
+
+def run_scenario(s, module, name):
     limit = int(getattr(module, "TIMEOUT", DEFAULT_TIMEOUT_S))
     started = time.time()
     ok = False

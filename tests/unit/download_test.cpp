@@ -97,9 +97,11 @@ TEST(ShownPercent, AtMostOneUpdatePerPercent) {
 TEST(AssistantDir, ComposedUnderAppData) {
     EXPECT_EQ(ComposeAssistantDir(L"C:\\users\\qmx\\AppData\\Roaming"),
               L"C:\\users\\qmx\\AppData\\Roaming\\QmxAssistant");
-    EXPECT_EQ(ComposeAssistantDir(L"\\\\server\\profiles\\qmx"), L"\\\\server\\profiles\\qmx\\QmxAssistant");
+    EXPECT_EQ(ComposeAssistantDir(L"\\\\server\\profiles\\qmx"),
+              L"\\\\server\\profiles\\qmx\\QmxAssistant");
     EXPECT_EQ(ComposeTempDir(L"C:\\a\\QmxAssistant"), L"C:\\a\\QmxAssistant\\Temp");
-    EXPECT_EQ(ComposeInstallerPath(L"C:\\a\\QmxAssistant\\Temp"), L"C:\\a\\QmxAssistant\\Temp\\setup.exe");
+    EXPECT_EQ(ComposeInstallerPath(L"C:\\a\\QmxAssistant\\Temp"),
+              L"C:\\a\\QmxAssistant\\Temp\\setup.exe");
 }
 
 TEST(AssistantDir, UnsetOrRelativeAppDataGivesNoFolder) {

@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
+
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <atomic>
@@ -45,7 +47,8 @@ class EnvOverride {
   public:
     EnvOverride(const wchar_t* name, const wchar_t* value) : name_(name) {
         wchar_t probe[1];
-        had_ = GetEnvironmentVariableW(name, probe, 1) > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        had_ =
+            GetEnvironmentVariableW(name, probe, 1) > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
         old_ = Env(name);
         SetEnvironmentVariableW(name, value);
     }
@@ -62,8 +65,9 @@ class TempFolder {
     TempFolder() {
         wchar_t base[MAX_PATH];
         GetTempPathW(MAX_PATH, base);
-        path_ = fs::path(base) / (L"qmx-dl-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++s_count));
+        path_ =
+            fs::path(base) / (L"qmx-dl-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++s_count));
         fs::create_directories(path_);
     }
     ~TempFolder() {
@@ -112,8 +116,8 @@ class ChildProcess {
         ZeroMemory(&si, sizeof si);
         si.cb = sizeof si;
         ZeroMemory(&pi_, sizeof pi_);
-        started_ = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &si, &pi_) != FALSE;
+        started_ = CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &si, &pi_) != FALSE;
     }
     ~ChildProcess() {
         if (!started_)
@@ -135,7 +139,8 @@ class ChildProcess {
 fs::path StandInAs(const fs::path& folder, const std::wstring& name) {
     fs::path target = folder / name;
     std::error_code ec;
-    fs::copy_file(fs::path(Env(L"QMX_TEST_STANDIN")), target, fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(fs::path(Env(L"QMX_TEST_STANDIN")), target, fs::copy_options::overwrite_existing,
+                  ec);
     return ec ? fs::path() : target;
 }
 
@@ -193,7 +198,8 @@ TEST_F(CompanionProcess, FoundWhateverTheLetterCase) {
 }
 
 TEST_F(CompanionProcess, EveryOneOfTheFourNamesCounts) {
-    for (const wchar_t* name : {L"ValdryOrvanteer_Net35.exe", L"valdryorvanteer_net40.EXE", L"Orvanteer_Net35.exe"}) {
+    for (const wchar_t* name :
+         {L"ValdryOrvanteer_Net35.exe", L"valdryorvanteer_net40.EXE", L"Orvanteer_Net35.exe"}) {
         fs::path exe = StandInAs(folder_.Path(), name);
         ASSERT_FALSE(exe.empty());
         ChildProcess child(exe, L"");
@@ -287,12 +293,13 @@ class PopupStandIn {
     PopupStandIn() {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&icc);
-        hwnd_ = CreateWindowExW(0, L"STATIC", L"qmx-test", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
-        for (int id : {IDC_OFFER_TEXT, IDC_SUCCESS_TEXT, IDC_FAILURE_TEXT, IDC_PROGRESS_TEXT, IDC_DOWNLOAD,
-                       IDC_LATER, IDC_OPEN, IDC_NEVER_ASK}) {
+        hwnd_ = CreateWindowExW(0, L"STATIC", L"qmx-test", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        for (int id : {IDC_OFFER_TEXT, IDC_SUCCESS_TEXT, IDC_FAILURE_TEXT, IDC_PROGRESS_TEXT,
+                       IDC_DOWNLOAD, IDC_LATER, IDC_OPEN, IDC_NEVER_ASK}) {
             CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 20, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
         }
         bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 100, 20, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)),
@@ -576,11 +583,12 @@ TEST_F(Worker, IncompleteDescriptionDownloadsNothing) {
     Serve("w6/setup.bin", installer_);
     SetStoredUrlDirectory(server_ + "/w6/");
     PopupStandIn popup;
-    for (const std::string& doc : {Description("", Url("w6/setup.bin"), digest_),
-                                   Description("1", "", digest_), Description("1", Url("w6/setup.bin"), ""),
-                                   std::string("<Option><Verson>1</Verson><DownLoad>") +
-                                       Url("w6/setup.bin") + "</DownLoad><MD5/></Option>",
-                                   std::string("not xml at all")}) {
+    for (const std::string& doc :
+         {Description("", Url("w6/setup.bin"), digest_), Description("1", "", digest_),
+          Description("1", Url("w6/setup.bin"), ""),
+          std::string("<Option><Verson>1</Verson><DownLoad>") + Url("w6/setup.bin") +
+              "</DownLoad><MD5/></Option>",
+          std::string("not xml at all")}) {
         g_strVerson.clear();
         g_strDownLoad.clear();
         g_strMD5.clear();

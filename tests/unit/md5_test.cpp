@@ -40,7 +40,8 @@ class TempDir {
   public:
     TempDir() {
         std::random_device rd;
-        path_ = fs::temp_directory_path() / ("qmx-md5-" + std::to_string(rd()) + std::to_string(rd()));
+        path_ =
+            fs::temp_directory_path() / ("qmx-md5-" + std::to_string(rd()) + std::to_string(rd()));
         fs::create_directories(path_);
     }
     ~TempDir() {
@@ -152,7 +153,9 @@ TEST(FileDigest, MissingFileHasNoDigest) {
     EXPECT_EQ(GetFileMD5(""), "");
 }
 
-TEST(FileDigest, NullStreamHasNoDigest) { EXPECT_EQ(GetStreamMD5(nullptr), ""); }
+TEST(FileDigest, NullStreamHasNoDigest) {
+    EXPECT_EQ(GetStreamMD5(nullptr), "");
+}
 
 TEST(FileDigest, StreamIsRewoundAfterwards) {
     TempDir dir;

@@ -462,12 +462,14 @@ TEST_F(Popup, ClickingCloseReachesTheCommand) {
 }
 
 TEST_F(Popup, DownloadSwitchesToDownloadingAndStartsOneWorker) {
+    // No server directory: the worker's fetch fails at once.
+    SetStoredUrlDirectory("");
     SendMessageW(popup_, WM_COMMAND, IDC_DOWNLOAD, 0);
     // The worker's own state changes reach this thread only when it pumps,
     // so this is the state the command itself applied.
     ExpectState(PopupDownloading, "after Download");
     EXPECT_TRUE(IsDownloadWorkerRunning());
-    // Let the worker finish (no server directory is stored: it fails fast).
+    // Let the worker finish and apply its end state.
     const DWORD start = GetTickCount();
     while (IsDownloadWorkerRunning() && GetTickCount() - start < 60000)
         Pump(50);

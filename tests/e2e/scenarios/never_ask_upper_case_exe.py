@@ -1,8 +1,9 @@
 # Never ask on a copy named "QMXASSISTANT.EXE": the ".exe" to ".ini" rule
-# leaves its settings path equal to the program file itself, so never-ask
-# writes nothing (the program file stays byte for byte as it was and no
-# settings file appears) yet still ends the program with exit code 0. The
-# next start therefore offers again.
+# leaves its settings path equal to the program file itself, which never-ask
+# must not write into (the program skips the write; the system would also
+# refuse it while the image runs). The program file stays byte for byte as
+# it was, no settings file appears, the program still ends with exit code 0,
+# and the next start offers again.
 import hashlib
 import os
 
