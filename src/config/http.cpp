@@ -28,6 +28,7 @@ namespace {
 constexpr size_t kDocumentBufferSize = 512000; // result buffer, NUL included
 constexpr long kDocumentTimeoutSeconds = 3000; // both connect and whole transfer
 constexpr long kMaxInstallerRedirects = 30;
+constexpr long kInstallerReceiveBuffer = 102400;
 const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
 const char* const kAllowedProtocols = "http";
 
@@ -154,6 +155,9 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxInstallerRedirects);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    // The library's default 16 KiB receive buffer costs a tenth of the
+    // throughput on a fast link; take what the curl tool itself uses.
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
 
     const CURLcode code = curl_easy_perform(h);
     file.Close();

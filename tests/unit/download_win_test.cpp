@@ -9,6 +9,7 @@
 #include "config/text.h"
 #include "device/device.h"
 #include "download/download.h"
+#include "download/file_ex.h"
 #include "download/md5.h"
 #include "i18n/strings.h"
 #include "support/lock.h"
@@ -283,6 +284,23 @@ TEST(WorkingFolders, UnusableAppDataGivesAPathThatCannotBeUsed) {
     EXPECT_TRUE(fs::is_empty(cwd.Path()));
     // And a transfer or digest on that path fails cleanly.
     EXPECT_EQ(GetFileMD5(""), "");
+}
+
+// ---------------------------------------------------------------------------
+// The file class on Windows
+
+TEST(FileClassWin, StreamIsClosedWhenTheObjectGoes) {
+    TempFolder folder;
+    const fs::path path = folder.Path() / L"held.bin";
+    WriteAll(path, "held");
+    {
+        CFileEx file;
+        ASSERT_TRUE(file.Open(WideToUtf8(path.wstring()), "rb"));
+        // An open stream keeps the file from being deleted...
+        EXPECT_FALSE(DeleteFileW(path.c_str()));
+    }
+    // ...and leaving the scope closed it.
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 // ---------------------------------------------------------------------------
