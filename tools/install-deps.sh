@@ -2,7 +2,7 @@
 # Installs the Debian packages the builds and tests need, only when one is missing.
 set -euo pipefail
 pkgs=(cmake make pkg-config g++ clang dpkg-dev python3
-      g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+      libclang-rt-14-dev g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
       libcurl4-openssl-dev libtinyxml2-dev libhidapi-dev googletest libgtest-dev
       wine wine32 xvfb xdotool x11-utils imagemagick nginx fonts-wqy-microhei
       curl procps locales)

@@ -230,17 +230,17 @@ void BuildPopupControls(HWND hWnd) {
           GetString(L"IDS_DOWNLOAD_PROGRESS") + L"00%");
     SendMessageW(g_hProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
 
-    for (const ButtonSpec& spec : kButtons) {
-        const CtlRect& r = l.*spec.rect;
+    for (const ButtonSpec& each : kButtons) {
+        const CtlRect& r = l.*each.rect;
         // Records live as long as the process: the registry points at them.
         FlatButton* button = (new FlatButton())
-                                 ->Create(hWnd, spec.id, r.x, r.y, r.w, r.h,
-                                          spec.textId ? GetString(spec.textId) : std::wstring());
-        button->m_hBitmap = ButtonBitmap(spec.bitmap);
+                                 ->Create(hWnd, each.id, r.x, r.y, r.w, r.h,
+                                          each.textId ? GetString(each.textId) : std::wstring());
+        button->m_hBitmap = ButtonBitmap(each.bitmap);
         button->m_nFrames = kButtonFrames;
-        button->m_nBitmapWidth = spec.bitmapWidth;
-        button->m_nBitmapHeight = spec.bitmapHeight;
-        if (spec.id == IDC_NEVER_ASK)
+        button->m_nBitmapWidth = each.bitmapWidth;
+        button->m_nBitmapHeight = each.bitmapHeight;
+        if (each.id == IDC_NEVER_ASK)
             button->m_hFont = s_hSmallFont;
     }
 

@@ -149,8 +149,8 @@ class OpenWatch:
             self._fd = -1
 
 
-def _free_port(spec):
-    lo, hi = (int(p) for p in spec.split("-"))
+def _free_port(port_range):
+    lo, hi = (int(p) for p in port_range.split("-"))
     for port in range(lo, hi + 1):
         with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as sock:
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -159,7 +159,7 @@ def _free_port(spec):
             except OSError:
                 continue
             return port
-    raise ScenarioFailure("no free port in %s" % spec)
+    raise ScenarioFailure("no free port in %s" % port_range)
 
 
 def _kill_pid(pid):

@@ -28,9 +28,9 @@ DEFAULT_TIMEOUT_S = 120
 
 def load(path):
     name = os.path.splitext(os.path.basename(path))[0]
-    spec = importlib.util.spec_from_file_location("scenario_" + name, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("scenario_" + name, path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     if not hasattr(module, "run"):
         raise SystemExit("%s has no run(s) function" % path)
     return name, module
