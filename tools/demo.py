@@ -18,6 +18,7 @@ Options: --locale ja_JP.UTF-8 (or zh_CN / ko_KR / en_US), --headless.
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import types
@@ -119,7 +120,15 @@ def walk(s, app):
     return shots
 
 
+def interrupted(signum, frame):
+    raise KeyboardInterrupt()
+
+
 def main():
+    # Ctrl+C and a plain kill both end the demo through its clean-up, also
+    # when it was started with SIGINT ignored (in the background).
+    signal.signal(signal.SIGINT, interrupted)
+    signal.signal(signal.SIGTERM, interrupted)
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--locale", default=os.environ.get("QMX_DEMO_LOCALE", "en_US.UTF-8"))
     ap.add_argument("--headless", action="store_true", help="walk by itself even with a display")
