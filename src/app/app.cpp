@@ -9,8 +9,12 @@ int g_nScreenHeight = 0;
 int g_nPopupWidth = 0;
 int g_nPopupHeight = 0;
 
-int ScaleX(int v) { return ScaleFor(g_nScreenWidth, 1920, v); }
-int ScaleY(int v) { return ScaleFor(g_nScreenHeight, 1080, v); }
+int ScaleX(int v) {
+    return ScaleFor(g_nScreenWidth, 1920, v);
+}
+int ScaleY(int v) {
+    return ScaleFor(g_nScreenHeight, 1080, v);
+}
 
 std::wstring IniPathForModule(const std::wstring& modulePath) {
     std::wstring path = modulePath;

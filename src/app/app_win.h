@@ -1,7 +1,7 @@
 // Windows handles owned by start-up.
 #pragma once
-#include <windows.h>
 #include <string>
+#include <windows.h>
 
 extern HINSTANCE g_hInst;
 extern HWND g_hWndPopup;

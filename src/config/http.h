@@ -13,5 +13,4 @@ std::string FetchDocument(const std::wstring& url);
 
 // GETs `url` (redirects followed) into the file at the UTF-8 path `path`,
 // relaying progress to `relay` through ProgressHook.
-bool DownloadToFile(const std::wstring& url, const std::string& path,
-                    ProgressHookFn relay);
+bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay);

@@ -5,4 +5,6 @@
 #define QMX_SERVER_BASE L"https://download.valdry.com"
 #endif
 
-std::wstring ServerBaseUrl() { return QMX_SERVER_BASE; }
+std::wstring ServerBaseUrl() {
+    return QMX_SERVER_BASE;
+}

@@ -89,8 +89,7 @@ TEST_F(DemoTree, CustomerSevenIsOfferedInAllFourLanguages) {
                 << Dump(report);
         }
     }
-    EXPECT_TRUE(
-        HasLine(report, "customer 7 zh-CN simple: offer \"Valdry 下载助手\"", {}));
+    EXPECT_TRUE(HasLine(report, "customer 7 zh-CN simple: offer \"Valdry 下载助手\"", {}));
     EXPECT_TRUE(HasLine(report, "customer 0 en simple: nothing (SimplePopup_En is False)", {}));
     EXPECT_TRUE(HasLine(report, "customer 12 en simple: offer", {}));
     EXPECT_TRUE(HasLine(report, "customer 12 en spotlight: nothing", {}));

@@ -5,10 +5,10 @@
 // QMX_STANDIN_STAY_MS milliseconds (default 0) so tests can see it running.
 // With QMX_STANDIN_MESSAGE set (the demo), it also shows its command line in
 // a message box, so a person sees how the assistant started it.
-#include <windows.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     wchar_t logPath[MAX_PATH + 8] = {0};

@@ -4,8 +4,8 @@
 #include "app/app_win.h"
 #include "config/text.h"
 
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace {

@@ -27,6 +27,7 @@
 //   post-command HWND ID          WM_COMMAND ID posted to any window (dialogs)
 //   ping [MS]                     whether the popup's thread answers within MS
 #include <windows.h>
+
 #include <commctrl.h>
 #include <dbt.h>
 #include <shlobj.h>
@@ -45,12 +46,12 @@ const wchar_t kPopupClass[] = L"QMX";
 const wchar_t kPopupTitle[] = L"qmx";
 // DBT_DEVTYP_DEVICEINTERFACE records are sent for the USB device class the
 // assistant registers for: {A5DCBF10-6530-11D2-901F-00C04FB951ED}.
-const GUID kUsbDeviceClass = {0xA5DCBF10, 0x6530, 0x11D2,
-                              {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+const GUID kUsbDeviceClass = {
+    0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 const wchar_t kDefaultUsbPath[] =
     L"\\\\?\\USB#VID_1D57&PID_AD03#5&1a2b3c4d&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-const DWORD kSendTimeoutMs = 60000;   // device arrivals block the UI thread for seconds
-const DWORD kQueryTimeoutMs = 2000;   // small reads such as the progress position
+const DWORD kSendTimeoutMs = 60000;       // device arrivals block the UI thread for seconds
+const DWORD kQueryTimeoutMs = 2000;       // small reads such as the progress position
 const LPARAM kAltContextBit = 0x20000000; // lParam bit 29 of key messages: Alt held
 
 enum ExitCode { kOk = 0, kMissing = 1, kUsage = 2 };
@@ -64,8 +65,8 @@ std::string Utf8(const std::wstring& text) {
                                     nullptr, 0, nullptr, nullptr);
     std::string out(bytes > 0 ? bytes : 0, '\0');
     if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
-                            bytes, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], bytes,
+                            nullptr, nullptr);
     return out;
 }
 
@@ -73,11 +74,21 @@ std::string Quote(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -91,11 +102,13 @@ std::string Quote(const std::string& s) {
     return out + "\"";
 }
 
-std::string Quote(const std::wstring& s) { return Quote(Utf8(s)); }
+std::string Quote(const std::wstring& s) {
+    return Quote(Utf8(s));
+}
 
 // Builds one JSON object by appending "key":value pairs in order.
 class Line {
-public:
+  public:
     Line& Raw(const char* key, const std::string& json) {
         text_ += (text_.empty() ? "{" : ",") + Quote(std::string(key)) + ":" + json;
         return *this;
@@ -120,7 +133,7 @@ public:
         fflush(stdout);
     }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -131,7 +144,9 @@ int Fail(const char* cmd, const char* error, int code = kMissing) {
 
 // ---- window helpers -------------------------------------------------------
 
-HWND FindPopup() { return FindWindowW(kPopupClass, kPopupTitle); }
+HWND FindPopup() {
+    return FindWindowW(kPopupClass, kPopupTitle);
+}
 
 std::wstring WindowText(HWND hWnd) {
     // InternalGetWindowText reads the stored text without sending WM_GETTEXT,
@@ -147,21 +162,30 @@ std::wstring ClassOf(HWND hWnd) {
     return buf;
 }
 
-bool OwnVisibleBit(HWND hWnd) { return (GetWindowLongW(hWnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool OwnVisibleBit(HWND hWnd) {
+    return (GetWindowLongW(hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 std::string StyleFlags(const std::wstring& cls, LONG style) {
     std::vector<std::string> names;
     if (_wcsicmp(cls.c_str(), L"static") == 0) {
         LONG type = style & SS_TYPEMASK;
-        if (type == SS_CENTER) names.push_back("SS_CENTER");
-        if (type == SS_RIGHT) names.push_back("SS_RIGHT");
-        if (type == SS_LEFT) names.push_back("SS_LEFT");
-        if (style & SS_CENTERIMAGE) names.push_back("SS_CENTERIMAGE");
+        if (type == SS_CENTER)
+            names.push_back("SS_CENTER");
+        if (type == SS_RIGHT)
+            names.push_back("SS_RIGHT");
+        if (type == SS_LEFT)
+            names.push_back("SS_LEFT");
+        if (style & SS_CENTERIMAGE)
+            names.push_back("SS_CENTERIMAGE");
     } else if (_wcsicmp(cls.c_str(), L"button") == 0) {
-        if ((style & BS_TYPEMASK) == BS_OWNERDRAW) names.push_back("BS_OWNERDRAW");
+        if ((style & BS_TYPEMASK) == BS_OWNERDRAW)
+            names.push_back("BS_OWNERDRAW");
     }
-    if (style & WS_TABSTOP) names.push_back("WS_TABSTOP");
-    if (style & WS_DISABLED) names.push_back("WS_DISABLED");
+    if (style & WS_TABSTOP)
+        names.push_back("WS_TABSTOP");
+    if (style & WS_DISABLED)
+        names.push_back("WS_DISABLED");
     std::string out = "[";
     for (size_t i = 0; i < names.size(); ++i)
         out += (i ? "," : "") + Quote(names[i]);
@@ -297,9 +321,9 @@ int CmdDevice(bool arrival, const std::string& kind, const std::wstring& usbPath
     WPARAM code = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     DWORD start = GetTickCount();
     DWORD_PTR result = 0;
-    LRESULT sent = SendMessageTimeoutW(popup, WM_DEVICECHANGE, code,
-                                       reinterpret_cast<LPARAM>(record.data()), SMTO_NORMAL,
-                                       kSendTimeoutMs, &result);
+    LRESULT sent =
+        SendMessageTimeoutW(popup, WM_DEVICECHANGE, code, reinterpret_cast<LPARAM>(record.data()),
+                            SMTO_NORMAL, kSendTimeoutMs, &result);
     DWORD elapsed = GetTickCount() - start;
     Line()
         .Str("cmd", std::string(name))
@@ -330,10 +354,14 @@ int CmdKey(const std::string& key, const std::string& method) {
     std::string name = alt ? key.substr(altPrefix.size()) : key;
     wchar_t ch = 0;
     WORD vk = 0;
-    if (name == "?") ch = L'?';
-    else if (name == "/") ch = L'/';
-    else if (name == "f4") vk = VK_F4;
-    else return Fail("key", "unknown key ([alt+]?, [alt+]/, [alt+]f4)", kUsage);
+    if (name == "?")
+        ch = L'?';
+    else if (name == "/")
+        ch = L'/';
+    else if (name == "f4")
+        vk = VK_F4;
+    else
+        return Fail("key", "unknown key ([alt+]?, [alt+]/, [alt+]f4)", kUsage);
 
     BOOL ok = FALSE;
     if (method == "input") {
@@ -343,12 +371,16 @@ int CmdKey(const std::string& key, const std::string& method) {
         SHORT scan = vk ? 0 : VkKeyScanW(ch);
         WORD keyVk = vk ? vk : static_cast<WORD>(scan & 0xff);
         bool shift = !vk && (scan & 0x100);
-        if (alt) SendKey(VK_MENU, false);
-        if (shift) SendKey(VK_SHIFT, false);
+        if (alt)
+            SendKey(VK_MENU, false);
+        if (shift)
+            SendKey(VK_SHIFT, false);
         SendKey(keyVk, false);
         SendKey(keyVk, true);
-        if (shift) SendKey(VK_SHIFT, true);
-        if (alt) SendKey(VK_MENU, true);
+        if (shift)
+            SendKey(VK_SHIFT, true);
+        if (alt)
+            SendKey(VK_MENU, true);
         ok = TRUE;
     } else {
         WORD keyVk = vk ? vk : static_cast<WORD>(VkKeyScanW(ch) & 0xff);
@@ -363,7 +395,12 @@ int CmdKey(const std::string& key, const std::string& method) {
             ok = PostMessageW(popup, alt ? WM_SYSCHAR : WM_CHAR, ch, lParam);
         }
     }
-    Line().Str("cmd", std::string("key")).Str("key", key).Str("method", method).Bool("ok", ok != FALSE).Print();
+    Line()
+        .Str("cmd", std::string("key"))
+        .Str("key", key)
+        .Str("method", method)
+        .Bool("ok", ok != FALSE)
+        .Print();
     return ok ? kOk : kMissing;
 }
 
@@ -393,8 +430,8 @@ int CmdHitTest(int x, int y, bool client) {
     if (client)
         ClientToScreen(popup, &pt);
     DWORD_PTR result = 0;
-    LRESULT sent = SendMessageTimeoutW(popup, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y),
-                                       SMTO_NORMAL, kSendTimeoutMs, &result);
+    LRESULT sent = SendMessageTimeoutW(popup, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y), SMTO_NORMAL,
+                                       kSendTimeoutMs, &result);
     Line()
         .Str("cmd", std::string("hittest"))
         .Bool("ok", sent != 0)
@@ -440,10 +477,13 @@ struct WindowQuery {
 BOOL CALLBACK ReportWindow(HWND hWnd, LPARAM lParam) {
     auto* q = reinterpret_cast<WindowQuery*>(lParam);
     std::wstring cls = ClassOf(hWnd), title = WindowText(hWnd);
-    if (q->hasClass && cls != q->cls) return TRUE;
-    if (q->hasTitle && title != q->title) return TRUE;
+    if (q->hasClass && cls != q->cls)
+        return TRUE;
+    if (q->hasTitle && title != q->title)
+        return TRUE;
     HWND owner = GetWindow(hWnd, GW_OWNER);
-    if (q->ownedByPopup && (!q->popup || owner != q->popup)) return TRUE;
+    if (q->ownedByPopup && (!q->popup || owner != q->popup))
+        return TRUE;
     RECT r;
     GetWindowRect(hWnd, &r);
     DWORD pid = 0;
@@ -514,7 +554,8 @@ int CmdPing(int timeoutMs) {
 }
 
 int CmdPostCommand(const std::wstring& handle, int id) {
-    HWND target = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(handle.c_str(), nullptr, 0)));
+    HWND target =
+        reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(handle.c_str(), nullptr, 0)));
     if (!IsWindow(target))
         return Fail("post-command", "no such window");
     BOOL ok = PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
@@ -523,21 +564,25 @@ int CmdPostCommand(const std::wstring& handle, int id) {
 }
 
 int Usage() {
-    fprintf(stderr,
-            "usage: qmxprobe find | controls | click ID | command ID |\n"
-            "       arrival [iface|volume] [--usb-path PATH] | removal |\n"
-            "       key [alt+]?|[alt+]/|[alt+]f4 [--method input|post] | close | syscommand-close |\n"
-            "       hittest X Y [--client] | process NAME |\n"
-            "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env | ping [MS] |\n"
-            "       post-command HWND ID\n");
+    fprintf(
+        stderr,
+        "usage: qmxprobe find | controls | click ID | command ID |\n"
+        "       arrival [iface|volume] [--usb-path PATH] | removal |\n"
+        "       key [alt+]?|[alt+]/|[alt+]f4 [--method input|post] | close | syscommand-close |\n"
+        "       hittest X Y [--client] | process NAME |\n"
+        "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env | ping [MS] "
+        "|\n"
+        "       post-command HWND ID\n");
     return kUsage;
 }
 
 bool ParseInt(const std::wstring& s, int& out) {
-    if (s.empty()) return false;
+    if (s.empty())
+        return false;
     wchar_t* end = nullptr;
     long v = wcstol(s.c_str(), &end, 10);
-    if (!end || *end) return false;
+    if (!end || *end)
+        return false;
     out = static_cast<int>(v);
     return true;
 }
@@ -551,56 +596,73 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring& cmd = args[0];
     auto option = [&](const wchar_t* name, std::wstring& value) {
         for (size_t i = 1; i + 1 < args.size(); ++i)
-            if (args[i] == name) { value = args[i + 1]; return true; }
+            if (args[i] == name) {
+                value = args[i + 1];
+                return true;
+            }
         return false;
     };
     auto flag = [&](const wchar_t* name) {
         for (size_t i = 1; i < args.size(); ++i)
-            if (args[i] == name) return true;
+            if (args[i] == name)
+                return true;
         return false;
     };
 
-    if (cmd == L"find") return CmdFind();
-    if (cmd == L"controls") return CmdControls();
+    if (cmd == L"find")
+        return CmdFind();
+    if (cmd == L"controls")
+        return CmdControls();
     if (cmd == L"click" || cmd == L"command") {
         int id = 0;
-        if (args.size() < 2 || !ParseInt(args[1], id)) return Usage();
+        if (args.size() < 2 || !ParseInt(args[1], id))
+            return Usage();
         return CmdClick(id, cmd == L"click");
     }
     if (cmd == L"arrival" || cmd == L"removal") {
         std::string kind = "iface";
-        if (args.size() >= 2 && args[1] == L"volume") kind = "volume";
+        if (args.size() >= 2 && args[1] == L"volume")
+            kind = "volume";
         std::wstring path = kDefaultUsbPath;
         option(L"--usb-path", path);
         return CmdDevice(cmd == L"arrival", kind, path);
     }
     if (cmd == L"key") {
-        if (args.size() < 2) return Usage();
+        if (args.size() < 2)
+            return Usage();
         std::wstring method = L"input";
         option(L"--method", method);
         return CmdKey(Utf8(args[1]), Utf8(method));
     }
-    if (cmd == L"close") return CmdPost("close", WM_CLOSE, 0);
-    if (cmd == L"syscommand-close") return CmdPost("syscommand-close", WM_SYSCOMMAND, SC_CLOSE);
-    if (cmd == L"env") return CmdEnv();
+    if (cmd == L"close")
+        return CmdPost("close", WM_CLOSE, 0);
+    if (cmd == L"syscommand-close")
+        return CmdPost("syscommand-close", WM_SYSCOMMAND, SC_CLOSE);
+    if (cmd == L"env")
+        return CmdEnv();
     if (cmd == L"post-command") {
         int id = 0;
-        if (args.size() < 3 || !ParseInt(args[2], id)) return Usage();
+        if (args.size() < 3 || !ParseInt(args[2], id))
+            return Usage();
         return CmdPostCommand(args[1], id);
     }
     if (cmd == L"ping") {
         int ms = 1000;
-        if (args.size() >= 2 && !ParseInt(args[1], ms)) return Usage();
+        if (args.size() >= 2 && !ParseInt(args[1], ms))
+            return Usage();
         return CmdPing(ms);
     }
-    if (cmd == L"show" || cmd == L"hide") return CmdShow(cmd == L"show");
+    if (cmd == L"show" || cmd == L"hide")
+        return CmdShow(cmd == L"show");
     if (cmd == L"hittest") {
         int x = 0, y = 0;
-        if (args.size() < 3 || !ParseInt(args[1], x) || !ParseInt(args[2], y)) return Usage();
+        if (args.size() < 3 || !ParseInt(args[1], x) || !ParseInt(args[2], y))
+            return Usage();
         return CmdHitTest(x, y, flag(L"--client"));
     }
     if (cmd == L"process") {
-        if (args.size() < 2) return Usage();
+        if (args.size() < 2)
+            return Usage();
         return CmdProcess(args[1]);
     }
     if (cmd == L"windows") {
