@@ -11,6 +11,9 @@ extern WCHAR szWindowClass[100];
 
 BOOL InitInstance(HINSTANCE hInstance);
 
+// Full path of the running exe (260 characters at most).
+std::wstring GetModulePath();
+
 // The Notify value of section Option in the settings file ("" when missing).
 std::wstring ReadNotifySetting(const std::wstring& iniPath);
 // True only for exactly "off": the assistant then ends at every start.

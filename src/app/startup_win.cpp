@@ -66,12 +66,14 @@ bool IsSwitchedOff(const std::wstring& iniPath) {
     return ReadNotifySetting(iniPath) == L"off"; // exact and case-sensitive
 }
 
-std::wstring GetIniPath() {
+std::wstring GetModulePath() {
     WCHAR module[MAX_PATH + 1];
     ZeroMemory(module, sizeof(module));
     GetModuleFileNameW(nullptr, module, MAX_PATH);
-    return IniPathForModule(module);
+    return module;
 }
+
+std::wstring GetIniPath() { return IniPathForModule(GetModulePath()); }
 
 BOOL InitInstance(HINSTANCE hInstance) {
     g_hInst = hInstance;

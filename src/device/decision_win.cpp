@@ -11,6 +11,7 @@
 #include "config/text.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "ui/popup.h"
 
 #include <hidapi/hidapi.h>
 
@@ -35,22 +36,6 @@ const DWORD kRetryDelayMs = 50;
 
 const wchar_t kAppFileName[] = L"orvanteer.exe";
 const wchar_t kCheckSwitch[] = L"-qmx_check";
-
-// The offer layout, applied control by control in this order.
-const struct {
-    int id;
-    int show;
-} kOfferLayout[] = {
-    {19002, SW_SHOW}, // offer text
-    {20001, SW_SHOW}, // Download
-    {20004, SW_SHOW}, // Never ask
-    {19005, SW_HIDE}, // progress text
-    {20005, SW_HIDE}, // progress bar
-    {19003, SW_HIDE}, // success text
-    {20003, SW_HIDE}, // Open
-    {19004, SW_HIDE}, // failure text
-    {20002, SW_SHOW}, // Later
-};
 
 class HidDevice {
   public:
@@ -88,13 +73,6 @@ Exchange AskCustomerNumber(hid_device* device, int& customer) {
         Sleep(kRetryDelayMs); // after the last miss too
     }
     return Exchange::NoAnswer;
-}
-
-void ApplyOfferLayout() {
-    for (const auto& control : kOfferLayout) {
-        if (HWND hWnd = GetDlgItem(g_hWndPopup, control.id))
-            ShowWindow(hWnd, control.show);
-    }
 }
 
 bool HasValue(const CXmlConfig& doc, const char* key) {
@@ -167,7 +145,7 @@ bool QueryCustomerAndDecide() {
 
     if (!installed) {
         ApplyCustomerTexts();
-        ApplyOfferLayout();
+        SetPopupState(PopupOffer);
         g_bOfferShown = true;
         return true;
     }

@@ -63,12 +63,6 @@ HWND PopupWindow() {
     return building ? building : g_hWndPopup;
 }
 
-std::wstring ModulePath() {
-    WCHAR module[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    return module;
-}
-
 struct ButtonSpec {
     int id;
     CtlRect PopupLayout::*rect;
@@ -144,7 +138,7 @@ void NeverAsk() {
     const std::wstring ini = GetIniPath();
     // A module named with an upper-case extension maps to itself; writing the
     // profile there would corrupt the program file.
-    if (NeverAskMayWrite(ModulePath(), ini))
+    if (NeverAskMayWrite(GetModulePath(), ini))
         WritePrivateProfileStringW(L"Option", L"Notify", L"off", ini.c_str());
     SetDownloading(false);
     Sleep(kNeverAskSettleMs);
