@@ -18,9 +18,14 @@ case "${1:-}" in
 start)
   root=$(cd "$2" && pwd); port=$3; run=$4
   rate=""; [ -n "${QMX_NGINX_RATE:-}" ] && rate="limit_rate ${QMX_NGINX_RATE};"
+  # Started as root, nginx hands its workers to "nobody", who cannot read a
+  # checkout inside a private folder (mktemp -d is 0700); keep them as the
+  # user who owns the files.
+  user=""; [ "$(id -u)" -eq 0 ] && user="user root;"
   mkdir -p "$run"; run=$(cd "$run" && pwd)
   cat >"$run/nginx.conf" <<CONF
 worker_processes 1;
+$user
 daemon on;
 pid $run/nginx.pid;
 error_log $run/error.log warn;
