@@ -22,7 +22,7 @@ set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}
 
 # Static runtime: no DLL beside the exe beyond the system's.
 set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32)
+set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 bcrypt)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 
 add_library(qmxcore STATIC ${QMX_ALL_SOURCES})
@@ -41,6 +41,8 @@ target_compile_options(QmxAssistant PRIVATE ${QMX_WARNINGS})
 target_link_libraries(QmxAssistant PRIVATE qmxcore dep_hidapi ${QMX_STATIC_LINK} -municode)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/config/server_address.cpp PROPERTIES
   COMPILE_DEFINITIONS "QMX_SERVER_BASE=L\"${QMX_SERVER_BASE}\"")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/download/signing_key.cpp PROPERTIES
+  COMPILE_DEFINITIONS "QMX_SIGNING_KEY=\"${QMX_SIGNING_KEY}\"")
 
 # Simulated remotes and the server address override, shared by the testing
 # flavor of the exe and the Windows unit tests.
@@ -70,6 +72,18 @@ if(QMX_SIM_SOURCES)
   target_link_libraries(qmx_unit_win PRIVATE -Wl,--whole-archive qmxsim -Wl,--no-whole-archive)
 endif()
 target_link_libraries(qmx_unit_win PRIVATE qmxcore gtest gtest_main ${QMX_STATIC_LINK})
+# Signature fixtures, made fresh with OpenSSL at build time (no key or
+# signature is committed); the signature tests read them from this folder.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+set(QMX_SIGNATURE_FIXTURES ${CMAKE_BINARY_DIR}/signature-fixtures)
+add_custom_command(OUTPUT ${QMX_SIGNATURE_FIXTURES}/signed.sig
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/signing/openssl_signing.py fixtures
+          ${QMX_SIGNATURE_FIXTURES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/signing/openssl_signing.py
+  COMMENT "signature fixtures (fresh P-256 key, OpenSSL)")
+add_custom_target(qmx_signature_fixtures DEPENDS ${QMX_SIGNATURE_FIXTURES}/signed.sig)
+add_dependencies(qmx_unit_win qmx_signature_fixtures)
+target_compile_definitions(qmx_unit_win PRIVATE QMX_SIGNATURE_FIXTURES="Z:${QMX_SIGNATURE_FIXTURES}")
 add_test(NAME windows.unit
          COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
 set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)

@@ -158,7 +158,9 @@ void CXmlConfig::ReadDocument(tinyxml2::XMLDocument& doc) {
         const char* whenEmpty;
     };
     // "Verson" and "DownLoad" are spelled as the server's documents spell them.
-    static const InstallerKey kKeys[] = {{"Verson", "0"}, {"DownLoad", ""}, {"MD5", ""}};
+    // "Signature" is optional; only an exe built with the maker's key needs it.
+    static const InstallerKey kKeys[] = {
+        {"Verson", "0"}, {"DownLoad", ""}, {"MD5", ""}, {"Signature", ""}};
     for (const InstallerKey& key : kKeys) {
         const tinyxml2::XMLElement* element = root->FirstChildElement(key.name);
         if (element == nullptr)

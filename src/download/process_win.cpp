@@ -4,6 +4,8 @@
 #include "download/download.h"
 
 #include "app/app_win.h"
+#include "download/signature.h"
+#include "ui/popup.h"
 
 #include <windows.h>
 
@@ -69,9 +71,18 @@ bool IsCompanionRunning() {
 
 void OpenInstaller() {
     std::wstring path = GetInstallerPath();
-    // An empty path means APPDATA was unusable: there is no installer to
-    // start, and ShellExecuteW must not be handed an empty file name.
-    if (!path.empty())
-        ShellExecuteW(nullptr, L"open", path.c_str(), kInstallerSwitch, nullptr, SW_SHOW);
+    // With the maker's key built in, the file is checked again and held
+    // against writers until the start has happened; one that no longer
+    // verifies is not started. An empty path means APPDATA was unusable:
+    // there is no installer to start, and ShellExecuteW must not be handed an
+    // empty file name.
+    const bool started = StartIfSignatureHolds(path, [&path] {
+        if (!path.empty())
+            ShellExecuteW(nullptr, L"open", path.c_str(), kInstallerSwitch, nullptr, SW_SHOW);
+    });
+    if (!started) {
+        SetPopupState(PopupFailed);
+        return;
+    }
     ShowWindow(g_hWndPopup, SW_HIDE);
 }

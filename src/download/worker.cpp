@@ -5,6 +5,7 @@
 std::string g_strVerson;
 std::string g_strDownLoad;
 std::string g_strMD5;
+std::string g_strSignature;
 uint32_t g_nLastPercent = 0;
 
 namespace {

@@ -16,6 +16,7 @@
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "download/md5.h"
+#include "download/signature.h"
 #include "i18n/strings.h"
 #include "support/lock.h"
 #include "ui/popup.h"
@@ -45,6 +46,7 @@ void RunDownload() {
     description.GetValue("Verson", g_strVerson);
     description.GetValue("DownLoad", g_strDownLoad);
     description.GetValue("MD5", g_strMD5);
+    description.GetValue("Signature", g_strSignature);
     if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty()) {
         SetPopupState(PopupFailed);
         return;
@@ -56,8 +58,10 @@ void RunDownload() {
     bool downloaded = DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress);
     SetDownloading(false);
 
-    // The published digest is compared exactly as "%02x" writes it.
-    bool verified = downloaded && GetFileMD5(installer) == g_strMD5;
+    // The published digest is compared exactly as "%02x" writes it; with the
+    // maker's key built in, the signature must hold as well.
+    bool verified = downloaded && GetFileMD5(installer) == g_strMD5 &&
+                    InstallerSignatureHolds(Utf8ToWide(installer));
     SetPopupState(verified ? PopupCompleted : PopupFailed);
 }
 

@@ -9,6 +9,7 @@
 #include "config/server.h"
 #include "config/text.h"
 #include "device/device.h"
+#include "download/signature.h"
 
 #include <hidapi/hidapi.h>
 
@@ -107,11 +108,17 @@ bool ReadDescriptionFile(std::string& text) {
     return true;
 }
 
-// The scenario file as it is now: devices and the server line.
+// The scenario file as it is now: devices, the server and the signing key.
 void ReadScenario(std::vector<SimDevice>& devices, std::string& server) {
     std::string text;
     if (ReadDescriptionFile(text))
         SimParseDescription(text, devices, server);
+}
+
+void ReadScenario(std::vector<SimDevice>& devices, std::string& server, std::string& signingKey) {
+    std::string text;
+    if (ReadDescriptionFile(text))
+        SimParseDescription(text, devices, server, signingKey);
 }
 
 const SimDevice* FindDevice(const std::string& path) {
@@ -126,6 +133,12 @@ const SimDevice* FindDevice(const std::string& path) {
 
 bool SimParseDescription(const std::string& text, std::vector<SimDevice>& devices,
                          std::string& server) {
+    std::string signingKey;
+    return SimParseDescription(text, devices, server, signingKey);
+}
+
+bool SimParseDescription(const std::string& text, std::vector<SimDevice>& devices,
+                         std::string& server, std::string& signingKey) {
     bool wellFormed = true;
     bool inDevice = false;
     size_t start = 0;
@@ -155,6 +168,10 @@ bool SimParseDescription(const std::string& text, std::vector<SimDevice>& device
         const std::string value = Trim(line.substr(eq + 1));
         if (key == "server" && !inDevice) {
             server = value;
+            continue;
+        }
+        if (key == "signing_key" && !inDevice) {
+            signingKey = value;
             continue;
         }
         if (!inDevice) {
@@ -227,6 +244,15 @@ std::wstring ServerBaseUrl() {
             return fromEnv;
     }
     return kDefaultServer;
+}
+
+std::string SigningKeyText() {
+    std::lock_guard<std::mutex> hold(g_simMutex);
+    std::vector<SimDevice> devices;
+    std::string server;
+    std::string signingKey;
+    ReadScenario(devices, server, signingKey);
+    return signingKey;
 }
 
 hid_device* HID_API_EXPORT HID_API_CALL hid_open_path(const char* path) {

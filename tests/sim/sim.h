@@ -1,7 +1,8 @@
 // Simulated remotes for the testing flavor of the exe and the Windows unit
 // tests. They stand in for hidapi (hid_open_path, hid_write,
 // hid_read_timeout, hid_close) and for the SetupAPI enumeration
-// (EnumHidInterfacePaths), and supply the download server address.
+// (EnumHidInterfacePaths), and supply the download server address and the
+// signing key.
 //
 // The testing exe reads a scenario description file named by the environment
 // variable QMX_SIM_FILE, re-read at every enumeration so a test can attach or
@@ -12,6 +13,9 @@
 //   server=http://127.0.0.1:8123
 //       download server base address (else QMX_SIM_SERVER, else
 //       http://127.0.0.1:18080)
+//   signing_key=BASE64
+//       the maker's public key text (X || Y, as "qmxpublish keygen" prints
+//       it); without this line the exe runs as one built without a key
 //   [device]
 //       one section per interface path, in enumeration order
 //   path=\\?\hid#vid_1d57&pid_ad03&mi_00&col03#7&1a2b3c4d&0&0002#{4d1e55b2-f16f-11cf-88cb-001111000030}
@@ -61,3 +65,5 @@ const SimCounters& SimGetCounters();
 // Parses a description text (exposed for tests).
 bool SimParseDescription(const std::string& text, std::vector<SimDevice>& devices,
                          std::string& server);
+bool SimParseDescription(const std::string& text, std::vector<SimDevice>& devices,
+                         std::string& server, std::string& signingKey);

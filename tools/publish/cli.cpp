@@ -2,6 +2,7 @@
 // usage problems go to standard error. Exit codes: 0 clean or warnings only,
 // 1 errors found, 2 the command line itself is wrong.
 #include "publish.h"
+#include "signing.h"
 
 #include <map>
 
@@ -11,11 +12,17 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
+    "  qmxpublish keygen --out KEY.pem\n"
+    "      make the maker's signing key: the private key goes to KEY.pem (keep it\n"
+    "      off the server), the public key text for QMX_SIGNING_KEY is printed\n"
     "  qmxpublish describe --version V --url URL --installer FILE [--out orvanteer.xml]\n"
-    "      write the installer description for FILE (MD5 computed here)\n"
-    "  qmxpublish check [--host HOST[:PORT]] TREE\n"
+    "                      [--sign KEY.pem]\n"
+    "      write the installer description for FILE (MD5 computed here; with\n"
+    "      --sign, also its Signature)\n"
+    "  qmxpublish check [--host HOST[:PORT]] [--key PUBLIC] TREE\n"
     "      check a server tree (TREE/downloads/orvanteer/...); addresses on HOST\n"
-    "      must lie in the tree, other addresses are checked when they do\n"
+    "      must lie in the tree, other addresses are checked when they do; with\n"
+    "      --key, every installer must carry a signature that matches it\n"
     "  qmxpublish explain TREE\n"
     "      say per customer, UI language and model family what the assistant does\n";
 
@@ -75,9 +82,31 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
     std::vector<std::string> positional;
     std::string problem;
     Report report;
+    if (command == "keygen") {
+        if (!ParseOptions(args, 1, {"--out"}, options, positional, problem))
+            return UsageError(problem, err);
+        if (!positional.empty())
+            return UsageError("keygen takes no argument " + positional.front(), err);
+        if (options.count("--out") == 0)
+            return UsageError("keygen needs --out", err);
+        if (!CanSign())
+            return UsageError("keygen: " + std::string("this build makes no keys; use the Linux "
+                                                       "build of qmxpublish"),
+                              err);
+        std::string publicText;
+        if (!MakeKeyPair(options["--out"], publicText, report)) {
+            report.Print(err);
+            return kExitErrors;
+        }
+        // The only line on standard output: the text for the build option.
+        out << publicText << "\n";
+        err << "qmxpublish: private key written to " << options["--out"]
+            << "; keep it off the server\n";
+        return kExitClean;
+    }
     if (command == "describe") {
-        if (!ParseOptions(args, 1, {"--version", "--url", "--installer", "--out"}, options,
-                          positional, problem))
+        if (!ParseOptions(args, 1, {"--version", "--url", "--installer", "--out", "--sign"},
+                          options, positional, problem))
             return UsageError(problem, err);
         if (!positional.empty())
             return UsageError("describe takes no argument " + positional.front(), err);
@@ -91,12 +120,22 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
         request.installer = options["--installer"];
         if (options.count("--out") != 0)
             request.out = options["--out"];
+        if (options.count("--sign") != 0) {
+            if (!CanSign())
+                return UsageError("describe --sign: this build signs nothing; use the Linux "
+                                  "build of qmxpublish",
+                                  err);
+            request.signingKey = options["--sign"];
+            if (request.signingKey.empty())
+                return UsageError("--sign is empty", err);
+        }
         DescribeInstaller(request, report);
         return Finish(report, out);
     }
     if (command == "check" || command == "explain") {
-        const std::vector<std::string> known =
-            command == "check" ? std::vector<std::string>{"--host"} : std::vector<std::string>{};
+        const std::vector<std::string> known = command == "check"
+                                                   ? std::vector<std::string>{"--host", "--key"}
+                                                   : std::vector<std::string>{};
         if (!ParseOptions(args, 1, known, options, positional, problem))
             return UsageError(problem, err);
         if (positional.size() != 1)
@@ -107,6 +146,11 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
         }
         CheckOptions checkOptions;
         checkOptions.treeHost = options["--host"];
+        if (options.count("--key") != 0) {
+            checkOptions.publicKey = options["--key"];
+            if (!IsPublicKeyText(checkOptions.publicKey))
+                return UsageError("--key is not a public key text as keygen prints it", err);
+        }
         CheckTree(positional.front(), checkOptions, report);
         const int code = Finish(report, out);
         out << "summary: " << report.Errors() << " error(s), " << report.Warnings()

@@ -3,6 +3,7 @@
 // so a published description is one the assistant is known to read.
 #include "publish.h"
 #include "server_tree.h"
+#include "signing.h"
 
 #include "config/xml_config.h"
 #include "download/md5.h"
@@ -13,7 +14,17 @@ namespace {
 const char kVerson[] = "Verson";
 const char kDownLoad[] = "DownLoad";
 const char kMd5[] = "MD5";
+const char kSignature[] = "Signature";
 } // namespace
+
+bool MakeKeyPair(const std::string& out, std::string& publicText, Report& report) {
+    std::string problem;
+    if (!MakeSigningKey(out, publicText, problem)) {
+        report.Error(out, problem);
+        return false;
+    }
+    return true;
+}
 
 bool DescribeInstaller(const DescribeRequest& request, Report& report) {
     if (request.version.empty()) {
@@ -47,6 +58,15 @@ bool DescribeInstaller(const DescribeRequest& request, Report& report) {
     description.values[kVerson] = request.version;
     description.values[kDownLoad] = request.url;
     description.values[kMd5] = md5;
+    if (!request.signingKey.empty()) {
+        std::string signature;
+        std::string problem;
+        if (!SignFile(request.signingKey, request.installer, signature, problem)) {
+            report.Error(request.signingKey, problem);
+            return false;
+        }
+        description.values[kSignature] = signature;
+    }
     if (!description.SaveToFile(request.out)) {
         report.Error(request.out, "cannot be written");
         return false;
@@ -57,8 +77,9 @@ bool DescribeInstaller(const DescribeRequest& request, Report& report) {
                                   "written");
         return false;
     }
-    report.Ok(request.out,
-              "Verson " + Quoted(request.version) + ", DownLoad " + request.url + ", MD5 " + md5);
+    report.Ok(request.out, "Verson " + Quoted(request.version) + ", DownLoad " + request.url +
+                               ", MD5 " + md5 +
+                               (request.signingKey.empty() ? ", not signed" : ", signed"));
     return true;
 }
 

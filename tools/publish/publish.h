@@ -16,6 +16,10 @@ namespace qmxpublish {
 struct CheckOptions {
     // host[:port] the tree is served at; addresses on it must lie in the tree.
     std::string treeHost;
+    // The maker's public key text: every installer description found must
+    // carry a Signature that matches its installer in the tree. Empty: only
+    // warnings about missing or unchecked signatures.
+    std::string publicKey;
 };
 // Checks every document of a server tree; errors and warnings go to `report`.
 void CheckTree(const std::string& tree, const CheckOptions& options, Report& report);
@@ -29,7 +33,12 @@ struct DescribeRequest {
     std::string url;
     std::string installer;
     std::string out = "orvanteer.xml";
+    std::string signingKey; // PEM private key; empty: no Signature written
 };
+// Makes the maker's key pair: the private key as PEM at `out`, the public key
+// text printed for the build option. False (with an error) on failure.
+bool MakeKeyPair(const std::string& out, std::string& publicText, Report& report);
+
 // Writes an installer description for a built installer and reads it back
 // with the assistant's reader to prove it. False (with an error) on failure.
 bool DescribeInstaller(const DescribeRequest& request, Report& report);

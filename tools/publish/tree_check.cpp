@@ -8,11 +8,13 @@
 #include "customer_table.h"
 #include "publish.h"
 #include "server_tree.h"
+#include "signing.h"
 
 #include "config/text.h"
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "download/md5.h"
+#include "download/signature.h"
 #include "i18n/strings.h"
 
 #include <tinyxml2.h>
@@ -40,6 +42,7 @@ const char kEnglishText[] = "English2";
 const char kVerson[] = "Verson";
 const char kDownLoad[] = "DownLoad";
 const char kMd5[] = "MD5";
+const char kSignature[] = "Signature";
 const char kFlagPrefixes[][16] = {"SimplePopup_", "SpotlightPopup_"};
 
 std::string At(const tinyxml2::XMLElement* element) {
@@ -115,13 +118,20 @@ class TreeChecker {
                    const char* language);
     void CheckInstallerDescription(const std::string& customerFile, const std::string& address);
     bool CheckAddress(const std::string& file, const char* what, const std::string& address);
-    void CheckInstaller(const std::string& file, const std::string& address,
-                        const std::string* md5);
+    void CheckInstaller(const std::string& file, const std::string& address, const std::string* md5,
+                        const std::string* signature);
+    void CheckSignature(const std::string& file, const std::string& installer,
+                        const std::string& signature);
+    // Signatures found missing while no --key was given: warned about only
+    // when another description of the tree is signed (the maker signs).
+    void ReportUnsigned();
 
     const std::string m_tree;
     const CheckOptions m_options;
     Report& m_report;
     std::set<std::string> m_checkedDescriptions;
+    std::vector<std::string> m_unsigned;
+    int m_signed = 0;
 };
 
 void TreeChecker::Run() {
@@ -148,6 +158,21 @@ void TreeChecker::Run() {
     for (int customer : table.customers) {
         if (customer >= 0 && customer <= kMaxCustomerNumber)
             CheckCustomer(table, customer);
+    }
+    ReportUnsigned();
+}
+
+void TreeChecker::ReportUnsigned() {
+    if (m_unsigned.empty())
+        return;
+    for (const std::string& file : m_unsigned) {
+        if (m_signed > 0) {
+            m_report.Warning(file, "no " + Tag(kSignature) + " while other installers are " +
+                                       "signed; an assistant built with the signing key " +
+                                       "refuses this one");
+        } else {
+            m_report.Ok(file, "not signed (an assistant built with a signing key refuses it)");
+        }
     }
 }
 
@@ -475,13 +500,14 @@ void TreeChecker::CheckInstallerDescription(const std::string& customerFile,
     }
     const int errorsBefore = m_report.Errors();
     const tinyxml2::XMLElement* root = doc.RootElement();
-    for (const char* key : {kVerson, kDownLoad, kMd5}) {
+    for (const char* key : {kVerson, kDownLoad, kMd5, kSignature}) {
         const tinyxml2::XMLElement* firstElement = root->FirstChildElement(key);
         if (firstElement != nullptr && firstElement->NextSiblingElement(key) != nullptr) {
             m_report.Warning(file, At(firstElement->NextSiblingElement(key)) + Tag(key) +
                                        " appears again; only the first one counts");
         }
-        if (Find(description.values, key) == nullptr) {
+        // Signature is optional; its absence is judged below.
+        if (std::strcmp(key, kSignature) != 0 && Find(description.values, key) == nullptr) {
             m_report.Error(file,
                            "no " + Tag(key) + SpellingHint(root, key) + "; every download fails");
         }
@@ -520,8 +546,30 @@ void TreeChecker::CheckInstallerDescription(const std::string& customerFile,
                                      "download fails");
         }
     }
+    const std::string* signature = Find(description.values, kSignature);
+    if (signature == nullptr || signature->empty()) {
+        if (!m_options.publicKey.empty()) {
+            m_report.Error(file, (signature == nullptr ? "no " : "empty ") + Tag(kSignature) +
+                                     "; an assistant built with the signing key refuses every "
+                                     "download");
+        } else {
+            m_unsigned.push_back(file);
+        }
+        signature = nullptr;
+    } else {
+        ++m_signed;
+        InstallerSignature raw;
+        if (!ParseInstallerSignature(*signature, raw)) {
+            m_report.Error(file, Tag(kSignature) + " " + Quoted(*signature) +
+                                     " is not base64 of a 64-byte signature; an assistant "
+                                     "built with the signing key refuses every download");
+            signature = nullptr;
+        } else if (!installerUsable) {
+            m_report.Warning(file, Tag(kSignature) + " not checked: no usable installer address");
+        }
+    }
     if (installerUsable)
-        CheckInstaller(file, *downLoad, md5);
+        CheckInstaller(file, *downLoad, md5, signature);
     if (m_report.Errors() == errorsBefore) {
         m_report.Ok(file, "Verson " + Quoted(description.values[kVerson]) + ", installer " +
                               description.values[kDownLoad]);
@@ -529,16 +577,18 @@ void TreeChecker::CheckInstallerDescription(const std::string& customerFile,
 }
 
 void TreeChecker::CheckInstaller(const std::string& file, const std::string& address,
-                                 const std::string* md5) {
+                                 const std::string* md5, const std::string* signature) {
     const TreeLocation location = LocateInTree(m_tree, address, m_options.treeHost);
+    const char* unverified =
+        signature != nullptr ? "its MD5 and signature are not verified" : "its MD5 is not verified";
     if (location.placement == Placement::OtherHost) {
         m_report.Warning(file, "installer " + address + " is on host " + location.host + ", not " +
-                                   m_options.treeHost + "; its MD5 is not verified");
+                                   m_options.treeHost + "; " + unverified);
         return;
     }
     if (location.placement == Placement::Unmapped) {
-        m_report.Warning(file, "installer " + address +
-                                   " does not map onto the tree; its MD5 is not verified");
+        m_report.Warning(file,
+                         "installer " + address + " does not map onto the tree; " + unverified);
         return;
     }
     if (!IsRegularFile(location.file)) {
@@ -547,8 +597,8 @@ void TreeChecker::CheckInstaller(const std::string& file, const std::string& add
                                      location.file + "); every download fails");
         } else {
             m_report.Warning(file, "installer " + address + " is not in the tree (looked for " +
-                                       location.file +
-                                       "); its MD5 is not verified (give --host to require it)");
+                                       location.file + "); " + unverified +
+                                       " (give --host to require it)");
         }
         return;
     }
@@ -557,6 +607,8 @@ void TreeChecker::CheckInstaller(const std::string& file, const std::string& add
         m_report.Error(file, "installer " + location.file + " cannot be read");
         return;
     }
+    if (signature != nullptr)
+        CheckSignature(file, location.file, *signature);
     if (md5 == nullptr || md5->empty())
         return;
     if (*md5 == actual) {
@@ -564,6 +616,29 @@ void TreeChecker::CheckInstaller(const std::string& file, const std::string& add
     } else if (ToLowerAscii(*md5) != actual) {
         m_report.Error(file, "MD5 " + Quoted(*md5) + " does not match installer " + location.file +
                                  " (its MD5 is " + actual + "); every download fails");
+    }
+}
+
+void TreeChecker::CheckSignature(const std::string& file, const std::string& installer,
+                                 const std::string& signature) {
+    if (m_options.publicKey.empty()) {
+        m_report.Warning(file, Tag(kSignature) + " not checked (give --key with the public key " +
+                                   "text to check it)");
+        return;
+    }
+    std::string problem;
+    switch (CheckFileSignature(m_options.publicKey, installer, signature, problem)) {
+    case SignatureVerdict::Good:
+        m_report.Ok(file, "signature matches installer " + installer);
+        break;
+    case SignatureVerdict::Bad:
+        m_report.Error(file, "signature does not match installer " + installer +
+                                 " under this key; every download fails");
+        break;
+    case SignatureVerdict::Unchecked:
+        m_report.Error(file,
+                       "signature of installer " + installer + " cannot be checked: " + problem);
+        break;
     }
 }
 

@@ -1,0 +1,180 @@
+// The platform side of installer signatures: SHA-256 of the file and the
+// ECDSA P-256 check, both through CNG (bcrypt.dll, present from Windows 7),
+// so the exe carries no cryptography of its own. The file is read through a
+// handle that denies writing, renaming and deleting to everybody else, so the
+// bytes that were checked are the bytes that are started.
+#include "download/signature.h"
+
+#include <windows.h>
+
+#include <bcrypt.h>
+
+#include <vector>
+
+namespace {
+
+// Under Windows 7, BCryptCreateHash needs the caller's hash object buffer.
+constexpr DWORD kReadBlock = 64 * 1024;
+constexpr ULONG kP256CoordinateBytes = 32;
+
+bool Succeeded(NTSTATUS status) {
+    return status >= 0;
+}
+
+// Closes a CNG algorithm provider on every way out.
+class AlgorithmHandle {
+  public:
+    AlgorithmHandle() = default;
+    AlgorithmHandle(const AlgorithmHandle&) = delete;
+    AlgorithmHandle& operator=(const AlgorithmHandle&) = delete;
+    ~AlgorithmHandle() {
+        if (m_h != nullptr)
+            BCryptCloseAlgorithmProvider(m_h, 0);
+    }
+    bool Open(LPCWSTR algorithm) {
+        return Succeeded(BCryptOpenAlgorithmProvider(&m_h, algorithm, nullptr, 0)) &&
+               m_h != nullptr;
+    }
+    BCRYPT_ALG_HANDLE Get() const { return m_h; }
+
+  private:
+    BCRYPT_ALG_HANDLE m_h = nullptr;
+};
+
+class HashHandle {
+  public:
+    HashHandle() = default;
+    HashHandle(const HashHandle&) = delete;
+    HashHandle& operator=(const HashHandle&) = delete;
+    ~HashHandle() {
+        if (m_h != nullptr)
+            BCryptDestroyHash(m_h);
+    }
+    BCRYPT_HASH_HANDLE* Out() { return &m_h; }
+    BCRYPT_HASH_HANDLE Get() const { return m_h; }
+
+  private:
+    BCRYPT_HASH_HANDLE m_h = nullptr;
+};
+
+class KeyHandle {
+  public:
+    KeyHandle() = default;
+    KeyHandle(const KeyHandle&) = delete;
+    KeyHandle& operator=(const KeyHandle&) = delete;
+    ~KeyHandle() {
+        if (m_h != nullptr)
+            BCryptDestroyKey(m_h);
+    }
+    BCRYPT_KEY_HANDLE* Out() { return &m_h; }
+    BCRYPT_KEY_HANDLE Get() const { return m_h; }
+
+  private:
+    BCRYPT_KEY_HANDLE m_h = nullptr;
+};
+
+} // namespace
+
+bool CLockedFile::Open(const std::wstring& path) {
+    Close();
+    if (path.empty())
+        return false;
+    // Read sharing only: no writer, no rename, no delete while it is held.
+    m_h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return m_h != INVALID_HANDLE_VALUE;
+}
+
+void CLockedFile::Close() {
+    if (m_h != INVALID_HANDLE_VALUE) {
+        CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool Sha256OfFile(HANDLE file, std::array<uint8_t, kSha256Bytes>& digest) {
+    if (file == INVALID_HANDLE_VALUE || file == nullptr)
+        return false;
+    AlgorithmHandle algorithm;
+    if (!algorithm.Open(BCRYPT_SHA256_ALGORITHM))
+        return false;
+    DWORD objectLength = 0;
+    DWORD hashLength = 0;
+    ULONG got = 0;
+    if (!Succeeded(BCryptGetProperty(algorithm.Get(), BCRYPT_OBJECT_LENGTH,
+                                     reinterpret_cast<PUCHAR>(&objectLength), sizeof objectLength,
+                                     &got, 0)) ||
+        !Succeeded(BCryptGetProperty(algorithm.Get(), BCRYPT_HASH_LENGTH,
+                                     reinterpret_cast<PUCHAR>(&hashLength), sizeof hashLength, &got,
+                                     0)) ||
+        hashLength != kSha256Bytes || objectLength == 0)
+        return false;
+    std::vector<UCHAR> object(objectLength);
+    HashHandle hash;
+    if (!Succeeded(BCryptCreateHash(algorithm.Get(), hash.Out(), object.data(), objectLength,
+                                    nullptr, 0, 0)))
+        return false;
+
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        return false;
+    std::vector<UCHAR> block(kReadBlock);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, block.data(), kReadBlock, &read, nullptr))
+            return false; // a read error must not pass as a shorter file
+        if (read == 0)
+            break;
+        if (!Succeeded(BCryptHashData(hash.Get(), block.data(), read, 0)))
+            return false;
+    }
+    return Succeeded(BCryptFinishHash(hash.Get(), digest.data(), kSha256Bytes, 0));
+}
+
+bool VerifyDigestSignature(const SigningKey& key, const std::array<uint8_t, kSha256Bytes>& digest,
+                           const InstallerSignature& signature) {
+    AlgorithmHandle algorithm;
+    if (!algorithm.Open(BCRYPT_ECDSA_P256_ALGORITHM))
+        return false;
+    // BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y.
+    std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + kSigningKeyBytes);
+    BCRYPT_ECCKEY_BLOB header;
+    header.dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
+    header.cbKey = kP256CoordinateBytes;
+    memcpy(blob.data(), &header, sizeof header);
+    memcpy(blob.data() + sizeof header, key.data(), kSigningKeyBytes);
+    KeyHandle publicKey;
+    if (!Succeeded(BCryptImportKeyPair(algorithm.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
+                                       publicKey.Out(), blob.data(),
+                                       static_cast<ULONG>(blob.size()), 0)))
+        return false;
+    // The API takes non-const buffers but does not write them.
+    std::array<uint8_t, kSha256Bytes> hashCopy = digest;
+    InstallerSignature signatureCopy = signature;
+    const NTSTATUS status =
+        BCryptVerifySignature(publicKey.Get(), nullptr, hashCopy.data(), kSha256Bytes,
+                              signatureCopy.data(), kSignatureBytes, 0);
+    // Only success counts; STATUS_INVALID_SIGNATURE and every other status fail.
+    return status == 0;
+}
+
+bool VerifyInstallerSignature(HANDLE file, const std::string& keyText,
+                              const std::string& signatureText) {
+    SigningKey key;
+    InstallerSignature signature;
+    if (!ParseSigningKey(keyText, key) || !ParseInstallerSignature(signatureText, signature))
+        return false;
+    std::array<uint8_t, kSha256Bytes> digest;
+    if (!Sha256OfFile(file, digest))
+        return false;
+    return VerifyDigestSignature(key, digest, signature);
+}
+
+bool InstallerSignatureHolds(const std::wstring& path) {
+    const std::string keyText = SigningKeyText();
+    if (keyText.empty())
+        return true;
+    CLockedFile file;
+    return file.Open(path) && VerifyInstallerSignature(file.Handle(), keyText, g_strSignature);
+}
