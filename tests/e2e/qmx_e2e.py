@@ -221,6 +221,7 @@ class Scenario:
         self.server_docs = dict(getattr(module, "SERVER", {}) or {})
         self.remotes = list(getattr(module, "REMOTES", []) or [])
         self.workarea = getattr(module, "WORKAREA", None)
+        self.signing_key = None  # the testing exe's built-in key (set_signing_key)
         self.ports = ports or os.environ.get("QMX_E2E_PORTS", DEFAULT_PORTS)
 
         self.e2e_dir = os.path.join(self.build_dir, "e2e")
@@ -536,6 +537,8 @@ class Scenario:
         its next scan (plug or unplug, then send an arrival)."""
         self.remotes = list(remotes)
         lines = ["server=%s" % self.server]
+        if self.signing_key:
+            lines.append("signing_key=%s" % self.signing_key)
         for r in self.remotes:
             lines += ["[device]", "path=%s" % r["path"],
                       "open=%s" % ("yes" if r.get("open", True) else "no"),
@@ -546,6 +549,12 @@ class Scenario:
         # exe reads the whole file at each scan.
         with open(self.sim_file, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
+
+    def set_signing_key(self, public_text):
+        """Give the testing exe the maker's public key text, as the product
+        has it compiled in (None: no key). Read at each download and Open."""
+        self.signing_key = public_text
+        self.set_remotes(self.remotes)
 
     def write_ini(self, content, name=None):
         path = os.path.join(self.app_dir, name or self.ini_name)
