@@ -5,6 +5,12 @@ A loopback nginx serves a prepared copy of demo/server (customer 7, texts in
 four languages, an installer description and a demo installer built by the
 project), and a simulated spotlight remote of customer 7 is attached.
 
+The download is signed: a demo key pair is made under build/demo/ at each
+run (qmxpublish keygen; no private key is committed), the description is
+signed with it (describe --sign) and checked (check --key), and the assistant
+gets the public key as a build with QMX_SIGNING_KEY would have it, so it
+checks the signature before it offers Open and again before it starts.
+
 - With a display (DISPLAY set) the real popup appears there: press Download,
   watch the progress, then Open; the demo installer shows how it was started.
   Never ask, Alt+F4 or Ctrl+C end the demo.
@@ -72,14 +78,22 @@ def prepare_server(s):
         data = f.read()
     with open(installer, "wb") as f:
         f.write(data + b"\0" * max(0, INSTALLER_SIZE - len(data)))
+    # The maker's key pair: the private half stays here, off the server.
+    key = os.path.join(OUT, "demo-signing-key.pem")
+    public = subprocess.run([PUBLISH, "keygen", "--out", key], check=True, text=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.strip()
     subprocess.run([PUBLISH, "describe", "--version", "1.0.0", "--url",
                     "https://%s/%s/setup.exe" % (host, FILES), "--installer", installer,
-                    "--out", os.path.join(s.docroot, FILES, "orvanteer.xml")], check=True,
-                   stdout=subprocess.DEVNULL)
-    check = subprocess.run([PUBLISH, "check", "--host", host, s.docroot],
+                    "--out", os.path.join(s.docroot, FILES, "orvanteer.xml"), "--sign", key],
+                   check=True, stdout=subprocess.DEVNULL)
+    check = subprocess.run([PUBLISH, "check", "--host", host, "--key", public, s.docroot],
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    if check.returncode != 0:
+    if check.returncode != 0 or "signature matches installer" not in check.stdout:
         raise qmx_e2e.ScenarioFailure("demo server tree does not check:\n" + check.stdout)
+    # The testing flavor takes the key from its scenario; the product exe
+    # would have it compiled in (-DQMX_SIGNING_KEY=...).
+    s.set_signing_key(public)
+    print("demo: installer signed; the assistant checks it against %s" % public, flush=True)
 
 
 def visible(s, control_id):
