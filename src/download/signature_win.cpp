@@ -9,11 +9,11 @@
 
 #include <bcrypt.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
 
-// Under Windows 7, BCryptCreateHash needs the caller's hash object buffer.
 constexpr DWORD kReadBlock = 64 * 1024;
 constexpr ULONG kP256CoordinateBytes = 32;
 
@@ -109,6 +109,7 @@ bool Sha256OfFile(HANDLE file, std::array<uint8_t, kSha256Bytes>& digest) {
                                      0)) ||
         hashLength != kSha256Bytes || objectLength == 0)
         return false;
+    // Windows 7 needs the caller's buffer for the hash object.
     std::vector<UCHAR> object(objectLength);
     HashHandle hash;
     if (!Succeeded(BCryptCreateHash(algorithm.Get(), hash.Out(), object.data(), objectLength,
