@@ -22,7 +22,7 @@ set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}
 
 # Static runtime: no DLL beside the exe beyond the system's.
 set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32)
+set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 
 add_library(qmxcore STATIC ${QMX_ALL_SOURCES})

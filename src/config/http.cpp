@@ -7,6 +7,7 @@
 // scheme before the transfer and restrict libcurl to HTTP, redirects included.
 // Every failure is reported only as an empty body or a false result.
 #include "config/http.h"
+#include "config/proxy.h"
 #include "config/text.h"
 #include "download/file_ex.h"
 
@@ -112,6 +113,7 @@ std::string FetchDocument(const std::wstring& url) {
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    ApplyUserProxy(h, address);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToText);
@@ -147,6 +149,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    ApplyUserProxy(h, address);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, file.Stream());
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);

@@ -18,6 +18,7 @@
 #include "download/md5.h"
 #include "i18n/strings.h"
 #include "support/lock.h"
+#include "support/trace.h"
 #include "ui/popup.h"
 
 #include <windows.h>
@@ -55,9 +56,13 @@ void RunDownload() {
     SetDownloading(true);
     bool downloaded = DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress);
     SetDownloading(false);
+    TraceLine("download %s: %s", g_strDownLoad.c_str(), downloaded ? "complete" : "failed");
 
     // The published digest is compared exactly as "%02x" writes it.
     bool verified = downloaded && GetFileMD5(installer) == g_strMD5;
+    if (downloaded)
+        TraceLine("digest %s the published %s", verified ? "matches" : "differs from",
+                  g_strMD5.c_str());
     SetPopupState(verified ? PopupCompleted : PopupFailed);
 }
 
