@@ -3,6 +3,8 @@
 // 1 errors found, 2 the command line itself is wrong.
 #include "publish.h"
 
+#include "qmx_version.h"
+
 #include <map>
 
 namespace qmxpublish {
@@ -11,6 +13,8 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
+    "  qmxpublish --version\n"
+    "      print the version of this tool and of the assistant it belongs to\n"
     "  qmxpublish describe --version V --url URL --installer FILE [--out orvanteer.xml]\n"
     "      write the installer description for FILE (MD5 computed here)\n"
     "  qmxpublish check [--host HOST[:PORT]] TREE\n"
@@ -69,6 +73,10 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return kExitClean;
+    }
+    if (command == "--version") {
+        out << "qmxpublish " QMX_VERSION_STRING "\n";
         return kExitClean;
     }
     std::map<std::string, std::string> options;
