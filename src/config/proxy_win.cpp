@@ -59,13 +59,14 @@ struct AutoProxyLookup {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
+    bool answered = false;
     bool named = false;
     std::string proxy;
     std::string bypass;
 };
 
 void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
-    bool named = false;
+    bool answered = false, named = false;
     std::string proxy, bypass;
     HINTERNET session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                     WINHTTP_NO_PROXY_BYPASS, 0);
@@ -88,6 +89,7 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
             GlobalString proxyText, bypassText;
             proxyText.text = info.lpszProxy;
             bypassText.text = info.lpszProxyBypass;
+            answered = true;
             named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
             proxy = proxyText.Narrow();
             bypass = bypassText.Narrow();
@@ -95,6 +97,7 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
         WinHttpCloseHandle(session);
     }
     std::lock_guard<std::mutex> hold(lookup->mutex);
+    lookup->answered = answered;
     lookup->named = named;
     lookup->proxy = proxy;
     lookup->bypass = bypass;
@@ -115,6 +118,11 @@ CurlProxy AutoProxyForUrl(const std::string& url, const std::wstring& scriptUrl,
     std::unique_lock<std::mutex> hold(lookup->mutex);
     if (!lookup->finished.wait_for(hold, kAutoProxyBound, [&] { return lookup->done; })) {
         TraceLine("proxy: automatic configuration gave no answer in time for %s, going direct",
+                  url.c_str());
+        return CurlProxy();
+    }
+    if (!lookup->answered) {
+        TraceLine("proxy: automatic configuration found no proxy for %s, going direct",
                   url.c_str());
         return CurlProxy();
     }
