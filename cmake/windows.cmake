@@ -43,7 +43,7 @@ target_link_libraries(qmxcore PUBLIC dep_curl dep_tinyxml2 ${QMX_WIN_LIBS})
 
 set(QMX_RC ${CMAKE_SOURCE_DIR}/resources/qmx.rc)
 set_source_files_properties(${QMX_RC} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h")
+  "${CMAKE_BINARY_DIR}/generated/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h")
 
 # The product.
 add_executable(QmxAssistant WIN32 ${QMX_ENTRY} ${QMX_REAL_SEAMS} ${QMX_RC})
