@@ -174,8 +174,8 @@ void ApplyUserProxy(void* handle, const std::string& url) {
     const CurlProxy choice = UserProxyForUrl(url);
     if (choice.proxy.empty())
         return;
-    TraceLine("proxy %s for %s (no proxy for: %s)", choice.proxy.c_str(), url.c_str(),
-              choice.noProxy.c_str());
+    TraceLine("proxy %s for %s%s%s", choice.proxy.c_str(), url.c_str(),
+              choice.noProxy.empty() ? "" : ", bypassed for ", choice.noProxy.c_str());
     curl_easy_setopt(static_cast<CURL*>(handle), CURLOPT_PROXY, choice.proxy.c_str());
     if (!choice.noProxy.empty())
         curl_easy_setopt(static_cast<CURL*>(handle), CURLOPT_NOPROXY, choice.noProxy.c_str());
