@@ -106,8 +106,13 @@ int RelayProgress(void*, double downloadTotal, double downloaded, double, double
     if (!hook)
         return 0;
     // Without a Content-Length the total stays 0 and nothing is relayed.
-    if (downloadTotal > 0.0 && downloadTotal >= downloaded)
-        hook(ClampByteCount(downloadTotal), ClampByteCount(downloaded));
+    // Nothing may be thrown through libcurl: a display update that fails
+    // (no memory for its text) is skipped.
+    try {
+        if (downloadTotal > 0.0 && downloadTotal >= downloaded)
+            hook(ClampByteCount(downloadTotal), ClampByteCount(downloaded));
+    } catch (...) {
+    }
     return 0; // never cancels the transfer
 }
 
