@@ -3,7 +3,7 @@
 if(NOT QMX_DEPS_PREFIX)
   set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686)
 endif()
-if(NOT EXISTS ${QMX_DEPS_PREFIX}/.complete-v1)
+if(NOT EXISTS ${QMX_DEPS_PREFIX}/.complete-v2)
   message(FATAL_ERROR "Windows dependencies missing: run tools/build-deps.sh")
 endif()
 

@@ -7,7 +7,10 @@
 // directly; the window system delivers those calls to the user-interface
 // thread, which never waits for the worker. Only one worker runs at a time:
 // a second one would write the same installer file and share the progress
-// values, so StartDownloadWorker refuses while one is still running.
+// values, so StartDownloadWorker refuses while one is still running. The end
+// of a run (its final state and the running flag) is handed to the popup's
+// own thread, and a program that ends while a worker runs ends the process
+// at once rather than destroy what the worker still uses.
 #include "download/download.h"
 
 #include "app/app_win.h"
@@ -33,11 +36,11 @@ namespace {
 const wchar_t kDescriptionFormat[] = L"%sorvanteer.xml";
 const wchar_t kProgressFormat[] = L"%s %d";
 
-// Set before a worker thread starts, cleared by the worker after it applied
-// its final state.
+// Set before a worker thread starts; cleared together with the final state,
+// on the popup's thread when the popup takes the end of the run.
 std::atomic<bool> s_workerRunning{false};
 
-void RunDownload() {
+PopupState RunDownload() {
     CXmlConfig description;
     // The directory must end with "/": the file name is glued on as it stands.
     std::wstring url =
@@ -46,10 +49,8 @@ void RunDownload() {
     description.GetValue("Verson", g_strVerson);
     description.GetValue("DownLoad", g_strDownLoad);
     description.GetValue("MD5", g_strMD5);
-    if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty()) {
-        SetPopupState(PopupFailed);
-        return;
-    }
+    if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty())
+        return PopupFailed;
 
     const std::string installer = WideToUtf8(GetInstallerPath());
     g_nLastPercent = 0;
@@ -63,21 +64,33 @@ void RunDownload() {
     if (downloaded)
         TraceLine("digest %s the published %s", verified ? "matches" : "differs from",
                   g_strMD5.c_str());
-    SetPopupState(verified ? PopupCompleted : PopupFailed);
+    return verified ? PopupCompleted : PopupFailed;
 }
 
 } // namespace
 
 unsigned __stdcall DownloadWorker(void*) {
+    PopupState outcome = PopupFailed;
     // Nothing may leave a thread entry by exception.
     try {
-        RunDownload();
+        outcome = RunDownload();
     } catch (...) {
         SetDownloading(false);
-        SetPopupState(PopupFailed);
     }
-    s_workerRunning.store(false);
+    // The popup's thread applies the final state and ends the run in one
+    // step, so a Download press it handles sees either this run still going
+    // or its end already shown, never a run that ended behind a downloading
+    // state. Without a popup to take it (destroyed, or none at all) the end
+    // is applied from here.
+    if (SendMessageW(g_hWndPopup, WM_QMX_DOWNLOAD_ENDED, static_cast<WPARAM>(outcome), 0) !=
+        kDownloadEndTaken)
+        EndDownloadRun(outcome);
     return 0;
+}
+
+void EndDownloadRun(int state) {
+    SetPopupState(static_cast<PopupState>(state));
+    s_workerRunning.store(false);
 }
 
 void OnDownloadProgress(uint32_t total, uint32_t received) {
@@ -115,4 +128,13 @@ bool StartDownloadWorker() {
 
 bool IsDownloadWorkerRunning() {
     return s_workerRunning.load();
+}
+
+void EndProcessIfDownloading(UINT exitCode) {
+    // The worker uses the string table, the lock and the installer values,
+    // which the runtime's static destructors free once the program returns
+    // from its entry; the worker ends with the process here instead. No
+    // clean-up of other libraries runs either: the worker may be inside one.
+    if (IsDownloadWorkerRunning())
+        TerminateProcess(GetCurrentProcess(), exitCode);
 }

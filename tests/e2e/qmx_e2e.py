@@ -202,6 +202,28 @@ class App:
             return f.read().decode("utf-8", "replace")
 
 
+def memory_peak_kb(image_name):
+    """Peak resident memory (VmHWM, KiB) of the Wine process whose command
+    line names image_name, seen from Linux; None when there is none."""
+    peak = None
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read().decode("utf-8", "replace").lower()
+            if image_name.lower() not in cmdline or "qmxprobe" in cmdline:
+                continue
+            with open("/proc/%s/status" % pid) as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        kb = int(line.split()[1])
+                        peak = kb if peak is None else max(peak, kb)
+        except (OSError, ValueError):
+            continue
+    return peak
+
+
 class Scenario:
     """The object a scenario's run(s) works with. Module settings of the
     scenario file arrive as attributes (s.screen, s.locale, ...)."""
@@ -531,11 +553,13 @@ class Scenario:
         if os.path.exists(target):
             os.unlink(target)
 
-    def set_remotes(self, remotes):
+    def set_remotes(self, remotes, server=None):
         """Rewrite the remote description; the testing exe reads it again at
-        its next scan (plug or unplug, then send an arrival)."""
+        its next scan (plug or unplug, then send an arrival). `server` is the
+        download server base address it names (default: the scenario's
+        nginx); the exe reads it again at each document fetch."""
         self.remotes = list(remotes)
-        lines = ["server=%s" % self.server]
+        lines = ["server=%s" % (server or self.server)]
         for r in self.remotes:
             lines += ["[device]", "path=%s" % r["path"],
                       "open=%s" % ("yes" if r.get("open", True) else "no"),
