@@ -2,8 +2,12 @@
 #   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios
 #   make demo   - the assistant end to end against a bundled demo server
 #   make build  - both builds, no tests
-#   make bench  - transfer and digest speed against curl and md5sum (host)
-.PHONY: test demo build bench deps host windows clean
+#   make bench  - transfer and digest speed against curl and md5sum (host),
+#                 and the release exe's size when it is built
+#   make sign   - Authenticode-signs build/windows/QmxAssistant.exe with the
+#                 maker's certificate (QMX_SIGN_CERT + QMX_SIGN_KEY or
+#                 QMX_SIGN_PKCS12, optional QMX_SIGN_TIMESTAMP; tools/sign-exe.sh)
+.PHONY: test demo build bench sign deps host windows clean
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -34,6 +38,12 @@ demo: build
 bench: host
 	cmake --build --preset host --target qmx_bench -j $(JOBS)
 	build/host/bench/qmx_bench
+	@if [ -f build/windows/QmxAssistant.exe ]; then \
+	  cmake -DQMX_EXE=build/windows/QmxAssistant.exe -P cmake/exe-size.cmake; fi
+
+# The last step before shipping: a later link of the exe drops the signature.
+sign: windows
+	tools/sign-exe.sh build/windows/QmxAssistant.exe
 
 clean:
 	rm -rf build

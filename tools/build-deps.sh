@@ -2,7 +2,8 @@
 # Builds the three Windows dependencies (libcurl, hidapi, tinyxml2) for
 # i686-w64-mingw32 as static libraries, from the Debian source packages the
 # machine's own apt configuration points at. Output goes to .cache/deps
-# (ignored by git) and is rebuilt only when missing.
+# (ignored by git) and is rebuilt only when missing. Patches of ours under
+# tools/patches are applied to the unpacked sources first (each says why).
 #
 #   tools/build-deps.sh [PREFIX]
 set -euo pipefail
@@ -11,7 +12,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 prefix=${1:-$top/.cache/deps/i686}
 work=$top/.cache/deps/src
 host=i686-w64-mingw32
-stamp=$prefix/.complete-v1
+stamp=$prefix/.complete-v2
 
 if [ -f "$stamp" ]; then
   exit 0
@@ -56,21 +57,41 @@ cxx="$host-g++-posix"
 command -v "$cc" >/dev/null || cc="$host-gcc"
 command -v "$cxx" >/dev/null || cxx="$host-g++"
 
+patch_source() { # patch_source DIR NAME-VERSION: applies tools/patches/NAME-VERSION-*.patch once
+  local dir=$1 p
+  for p in "$top"/tools/patches/"$2"-*.patch; do
+    [ -f "$p" ] || continue
+    [ -f "$dir/.applied-$(basename "$p")" ] && continue
+    patch -d "$dir" -p1 -s <"$p" || { echo "build-deps: $(basename "$p") does not apply" >&2; exit 1; }
+    touch "$dir/.applied-$(basename "$p")"
+  done
+}
+
+# Each library is built when it is missing (or, for hidapi, built before its
+# patch existed); a finished prefix carries the stamp.
+
 # tinyxml2: one source file.
+if [ ! -f "$prefix/lib/libtinyxml2.a" ]; then
 src=$(fetch tinyxml2)
 "$cxx" -O2 -std=c++17 -c "$src/tinyxml2.cpp" -o "$work/tinyxml2.o"
 "$host-ar" rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
 cp "$src/tinyxml2.h" "$prefix/include/"
+fi
 
-# hidapi: the Windows backend only.
+# hidapi: the Windows backend only, with its pending-I/O patch.
+if [ ! -f "$prefix/.hidapi-v2" ]; then
 src=$(fetch hidapi)
+patch_source "$src" "hidapi-$(basename "$src" | sed 's/^hidapi-//')"
 mkdir -p "$prefix/include/hidapi"
-"$cc" -O2 -I"$src/hidapi" -I"$src/windows" -c "$src/windows/hid.c" -o "$work/hid.o"
+"$cc" -O2 -D_WIN32_WINNT=0x0601 -I"$src/hidapi" -I"$src/windows" -c "$src/windows/hid.c" -o "$work/hid.o"
 "$host-ar" rcs "$prefix/lib/libhidapi.a" "$work/hid.o"
 cp "$src/hidapi/hidapi.h" "$prefix/include/hidapi/"
 [ -f "$src/windows/hidapi_winapi.h" ] && cp "$src/windows/hidapi_winapi.h" "$prefix/include/hidapi/"
+touch "$prefix/.hidapi-v2"
+fi
 
 # libcurl: HTTP only, no TLS, static.
+if [ ! -f "$prefix/lib/libcurl.a" ]; then
 src=$(fetch curl)
 bld=$work/curl-build
 rm -rf "$bld" && mkdir -p "$bld"
@@ -87,6 +108,7 @@ rm -rf "$bld" && mkdir -p "$bld"
 make -C "$bld/lib" -j"$jobs" >"$bld/make.log" 2>&1 || { tail -n 30 "$bld/make.log" >&2; exit 1; }
 make -C "$bld/lib" install >/dev/null
 make -C "$bld/include" install >/dev/null
+fi
 
 touch "$stamp"
 echo "build-deps: Windows dependencies ready in $prefix"

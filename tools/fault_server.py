@@ -17,6 +17,9 @@ Paths (GET and POST alike):
     /big?bytes=N          N bytes (default 600000) of the repeating text a..z
     /sized?bytes=N        N bytes (default 100000) of the same text, with a length
     /slow?seconds=S       answers "slow" after S seconds (default 2, at most 10)
+    /endless[/...]        the same text with no length, sent until the client
+                          goes away (at most ENDLESS_SECONDS); any path below
+                          it too, so a server base address can point here
     /echo...              the request line, its header lines and the body length
 """
 import signal
@@ -28,6 +31,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MAX_SLOW_SECONDS = 10.0
 MAX_BYTES = 64 * 1024 * 1024
+ENDLESS_SECONDS = 300.0
 
 
 def pattern(count):
@@ -124,6 +128,19 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/slow":
             time.sleep(number("seconds", 2.0, MAX_SLOW_SECONDS))
             self.send(200, b"slow")
+        elif path == "/endless" or path.startswith("/endless/"):
+            self.send_response(200)
+            self.send_header("Content-Type", "text/xml")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            chunk = pattern(26 * 2520)  # whole alphabets, so the text runs on
+            deadline = time.time() + ENDLESS_SECONDS
+            try:
+                while time.time() < deadline:
+                    self.wfile.write(chunk)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
         elif path.startswith("/echo"):
             lines = [self.requestline]
             lines += ["%s: %s" % (name, value) for name, value in self.headers.items()]

@@ -11,6 +11,14 @@ extern WCHAR szWindowClass[100];
 
 BOOL InitInstance(HINSTANCE hInstance);
 
+// Whether a load of the customer settings has succeeded (a document that
+// parsed, even one listing no customer).
+extern bool g_bCustomersettingLoaded;
+// Loads the customer settings from the download server unless a load has
+// already succeeded. Start-up calls it once; each arrival that finds a remote
+// calls it again, so a network that was not up at logon is not fatal.
+void EnsureCustomerSettings();
+
 // Full path of the running exe (260 characters at most).
 std::wstring GetModulePath();
 

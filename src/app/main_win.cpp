@@ -1,6 +1,8 @@
 // Entry point: class registration, start-up, and the message loop with the
-// About accelerators. Every way out returns exit code 0.
+// About accelerators. Every way out returns exit code 0; with a download
+// still running the process ends before the static destructors would run.
 #include "app/app_win.h"
+#include "download/download.h"
 #include "resource.h"
 #include "ui/popup.h"
 
@@ -39,5 +41,7 @@ int APIENTRY wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
             DispatchMessageW(&msg);
         }
     }
-    return static_cast<int>(msg.wParam);
+    const int exitCode = static_cast<int>(msg.wParam);
+    EndProcessIfDownloading(static_cast<unsigned int>(exitCode));
+    return exitCode;
 }

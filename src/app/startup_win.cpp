@@ -17,6 +17,7 @@
 HINSTANCE g_hInst = nullptr;
 HWND g_hWndPopup = nullptr;
 HBITMAP g_hLogoBitmap = nullptr; // kept for the life of the process
+bool g_bCustomersettingLoaded = false;
 WCHAR szTitle[100];
 WCHAR szWindowClass[100];
 
@@ -73,7 +74,16 @@ std::wstring GetModulePath() {
     return module;
 }
 
-std::wstring GetIniPath() { return IniPathForModule(GetModulePath()); }
+std::wstring GetIniPath() {
+    return IniPathForModule(GetModulePath());
+}
+
+void EnsureCustomerSettings() {
+    if (g_bCustomersettingLoaded)
+        return;
+    g_bCustomersettingLoaded =
+        theCustomersetting.LoadFromUrl(ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH);
+}
 
 BOOL InitInstance(HINSTANCE hInstance) {
     g_hInst = hInstance;
@@ -127,7 +137,7 @@ BOOL InitInstance(HINSTANCE hInstance) {
     }
 
     Sleep(kStartupSettleMs);
-    theCustomersetting.LoadFromUrl(ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH);
+    EnsureCustomerSettings();
     g_bOfferShown = false;
     QueryCustomerAndDecide();
     ShowWindow(hWnd, g_bOfferShown ? SW_SHOW : SW_HIDE);

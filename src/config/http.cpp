@@ -5,8 +5,11 @@
 // and relays its progress through ProgressHook. The documents carry "https:"
 // addresses but the server is reached over plain HTTP, so both rewrite the
 // scheme before the transfer and restrict libcurl to HTTP, redirects included.
-// Every failure is reported only as an empty body or a false result.
+// Every failure is reported only as an empty body or a false result. The
+// network may lie or stall: a document body is bounded while it arrives, and
+// both transfers end when nothing arrives for a minute.
 #include "config/http.h"
+#include "config/proxy.h"
 #include "config/text.h"
 #include "download/file_ex.h"
 
@@ -15,18 +18,19 @@
 #define CURL_DISABLE_DEPRECATION
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <vector>
 
 ProgressHookFn ProgressHook = nullptr;
 
 namespace {
 
-constexpr size_t kDocumentBufferSize = 512000; // result buffer, NUL included
 constexpr long kDocumentTimeoutSeconds = 3000; // both connect and whole transfer
+// A transfer that stays below one byte a second for a minute has stalled: a
+// server that keeps the connection open and sends nothing would otherwise
+// hold a document fetch for 50 minutes and the installer transfer for ever.
+constexpr long kStallBytesPerSecond = 1;
+constexpr long kStallSeconds = 60;
 constexpr long kMaxInstallerRedirects = 30;
 constexpr long kInstallerReceiveBuffer = 102400;
 const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
@@ -69,9 +73,21 @@ std::string TransferUrl(const std::wstring& url) {
     return WideToAnsi(plain);
 }
 
-size_t AppendToText(char* data, size_t size, size_t count, void* userdata) {
-    static_cast<std::string*>(userdata)->append(data, size * count);
-    return size * count;
+size_t AppendToBody(char* data, size_t size, size_t count, void* userdata) {
+    const size_t bytes = size * count;
+    // Nothing may be thrown through libcurl; a failed allocation ends the
+    // transfer as a write error.
+    try {
+        if (static_cast<DocumentBody*>(userdata)->Append(data, bytes))
+            return bytes;
+    } catch (...) {
+    }
+    return 0;
+}
+
+void EndStalledTransfers(CURL* h) {
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
 }
 
 // The document request carries no body. libcurl's default read function would
@@ -91,45 +107,74 @@ int RelayProgress(void*, double downloadTotal, double downloaded, double, double
     if (!hook)
         return 0;
     // Without a Content-Length the total stays 0 and nothing is relayed.
-    if (downloadTotal > 0.0 && downloadTotal >= downloaded)
-        hook(static_cast<uint32_t>(downloadTotal), static_cast<uint32_t>(downloaded));
+    // Nothing may be thrown through libcurl: a display update that fails
+    // (no memory for its text) is skipped.
+    try {
+        if (downloadTotal > 0.0 && downloadTotal >= downloaded)
+            hook(ClampByteCount(downloadTotal), ClampByteCount(downloaded));
+    } catch (...) {
+    }
     return 0; // never cancels the transfer
 }
 
 } // namespace
 
+bool DocumentBody::Append(const char* data, size_t size) {
+    const size_t room = kLimit - m_kept.size();
+    if (size > room) {
+        m_kept.append(data, room);
+        m_full = true;
+        return false;
+    }
+    m_kept.append(data, size);
+    return true;
+}
+
+std::string DocumentBody::Text() const {
+    return std::string(m_kept.c_str()); // up to the first NUL
+}
+
+uint32_t ClampByteCount(double bytes) {
+    constexpr double kLargest = static_cast<double>(UINT32_MAX);
+    if (!(bytes > 0.0)) // also not-a-number
+        return 0;
+    if (bytes >= kLargest)
+        return UINT32_MAX;
+    return static_cast<uint32_t>(bytes);
+}
+
 std::string FetchDocument(const std::wstring& url) {
-    std::vector<char> result(kDocumentBufferSize, '\0');
     EasyHandle handle(curl_easy_init());
     if (!handle)
         return std::string();
     HeaderList headers(curl_slist_append(nullptr, kDocumentHeader));
     const std::string address = TransferUrl(url);
-    std::string received;
+    DocumentBody body;
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    ApplyUserProxy(h, address);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToText);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kDocumentTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_TIMEOUT, kDocumentTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    EndStalledTransfers(h);
 
-    if (curl_easy_perform(h) == CURLE_OK) {
-        // The last byte of the buffer stays NUL, so a body of the buffer's
-        // size or more is cut to one byte less than the buffer.
-        const size_t copied = std::min(received.size(), kDocumentBufferSize - 1);
-        std::memcpy(result.data(), received.data(), copied);
-    }
+    const CURLcode code = curl_easy_perform(h);
     handle.reset(); // before the header list it points at
-    return std::string(result.data());
+    // A body past the limit was ended by AppendToBody: what it kept is the
+    // result, as for a body that ends there.
+    if (code == CURLE_OK || (code == CURLE_WRITE_ERROR && body.Full()))
+        return body.Text();
+    return std::string();
 }
 
 bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay) {
@@ -147,6 +192,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    ApplyUserProxy(h, address);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, file.Stream());
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -158,6 +204,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     // The library's default 16 KiB receive buffer costs a tenth of the
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
+    EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
 
     const CURLcode code = curl_easy_perform(h);
     file.Close();

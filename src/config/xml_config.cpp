@@ -8,8 +8,10 @@
 // document with the expected root replaces the whole customer map.
 #include "config/xml_config.h"
 #include "config/http.h"
+#include "config/text.h"
 #include "download/file_ex.h"
 #include "i18n/strings.h"
+#include "support/trace.h"
 
 #include <tinyxml2.h>
 
@@ -108,9 +110,14 @@ bool CXmlUtil::SaveToFile(const std::string&) {
 
 bool CXmlConfig::LoadFromUrl(const std::wstring& url) {
     const std::string body = FetchDocument(url);
-    if (body.empty())
+    if (body.empty()) {
+        TraceLine("document %s: no body", WideToUtf8(url).c_str());
         return false;
-    return LoadFromText(body);
+    }
+    const bool read = LoadFromText(body);
+    TraceLine("document %s: %s, %lu bytes", WideToUtf8(url).c_str(), read ? "read" : "not XML",
+              static_cast<unsigned long>(body.size()));
+    return read;
 }
 
 bool CXmlConfig::LoadFromText(const std::string& text) {

@@ -1,9 +1,11 @@
 // USB arrivals while the program runs: repeat the start-up check (scan,
 // query, decision) and show the popup when a new offer was prepared. Runs
 // inside the popup's window procedure; removals and other events are
-// ignored, and the popup is never hidden from here.
+// ignored, and the popup is never hidden from here. Customer settings that
+// could not be loaded before are loaded here first.
 #include "device/arrival.h"
 
+#include "app/app_win.h"
 #include "device/device.h"
 #include "download/download.h"
 
@@ -26,6 +28,8 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     g_bSpotlightModel = false;
     if (!ScanForSupportedDevice())
         return;
+    // The settings may have failed to load at start-up (no network yet).
+    EnsureCustomerSettings();
     const bool wasShown = g_bOfferShown;
     QueryCustomerAndDecide();
     if (!wasShown && g_bOfferShown)

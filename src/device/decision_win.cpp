@@ -11,6 +11,7 @@
 #include "config/text.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/trace.h"
 #include "ui/popup.h"
 
 #include <hidapi/hidapi.h>
@@ -83,35 +84,50 @@ bool HasValue(const CXmlConfig& doc, const char* key) {
 
 bool QueryCustomerAndDecide() {
     const bool spotlight = g_bSpotlightModel;
-    if (g_strFoundDevicePath.empty())
+    if (g_strFoundDevicePath.empty()) {
+        TraceLine("decision: found device path empty");
         return false;
+    }
 
     int customer = kNoCustomer;
     {
         HidDevice device(hid_open_path(g_strFoundDevicePath.c_str()));
-        if (device.get() && AskCustomerNumber(device.get(), customer) == Exchange::WriteFailed) {
+        if (!device.get()) {
+            TraceLine("decision: device cannot be opened");
+            g_bOfferShown = false;
+            return false;
+        }
+        if (AskCustomerNumber(device.get(), customer) == Exchange::WriteFailed) {
+            TraceLine("decision: both writes fail");
             g_bOfferShown = false;
             return false;
         }
     }
     if (customer < 0) {
+        TraceLine("decision: no valid reply in %d reads", kReadAttempts);
         g_bOfferShown = false;
         return false;
     }
+    TraceLine("customer number %d", customer);
 
     const auto entry = theCustomersetting.customers.find(customer);
     if (entry == theCustomersetting.customers.end()) {
+        TraceLine("decision: customer not in the customer-settings map");
         g_bOfferShown = false;
         return false;
     }
     if (!(spotlight ? entry->second.spotlightPopup : entry->second.simplePopup)) {
+        TraceLine("decision: chosen popup setting false (%s model)",
+                  spotlight ? "spotlight" : "simple");
         g_bOfferShown = false;
         return false;
     }
 
     const std::wstring url = ServerBaseUrl() + FormatWString(QMX_CUSTOMER_PATH_FORMAT, customer);
-    if (!theCustomer.LoadFromUrl(url) || theCustomer.values.empty())
+    if (!theCustomer.LoadFromUrl(url) || theCustomer.values.empty()) {
+        TraceLine("decision: customer.xml cannot be loaded, or its map is empty");
         return false;
+    }
     if (HasValue(theCustomer, "UrlDirectory")) {
         std::string directory;
         theCustomer.GetValue("UrlDirectory", directory);
@@ -119,12 +135,16 @@ bool QueryCustomerAndDecide() {
     }
     std::string appDirName;
     theCustomer.GetValue("AppDirName", appDirName);
-    if (appDirName.empty())
+    if (appDirName.empty()) {
+        TraceLine("decision: AppDirName missing or empty");
         return false;
+    }
     const std::wstring appDir = Utf8ToWide(appDirName);
     // A name that would leave the program-files folder is no usable name.
-    if (!IsSafeAppDirName(appDir))
+    if (!IsSafeAppDirName(appDir)) {
+        TraceLine("decision: AppDirName %s leaves the program-files folder", appDirName.c_str());
         return false;
+    }
 
     WCHAR programFiles[MAX_PATH] = {0};
     const bool haveFolder =
@@ -144,11 +164,14 @@ bool QueryCustomerAndDecide() {
     }
 
     if (!installed) {
+        TraceLine("decision: application not installed, offer shown");
         ApplyCustomerTexts();
         SetPopupState(PopupOffer);
         g_bOfferShown = true;
         return true;
     }
+    TraceLine("decision: application installed, %s",
+              spotlight ? "spotlight mode, started with -qmx_check" : "simple mode");
     if (spotlight)
         ShellExecuteW(nullptr, L"open", appPath, kCheckSwitch, nullptr, SW_SHOW);
     g_bOfferShown = false;

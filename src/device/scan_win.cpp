@@ -3,6 +3,7 @@
 #include "device/device.h"
 
 #include "config/xml_config.h"
+#include "support/trace.h"
 
 #include <windows.h>
 
@@ -15,6 +16,8 @@ bool ScanForSupportedDevice() {
     Sleep(kSettleDelayMs);
     const std::vector<std::string> paths = EnumHidInterfacePaths();
     if (!FindSupportedDevicePath(paths, theHidConfig.supportedInterfaces, g_strFoundDevicePath)) {
+        TraceLine("scan: no supported remote among %lu HID interfaces",
+                  static_cast<unsigned long>(paths.size()));
         g_bSpotlightModel = false;
         return false;
     }
@@ -25,5 +28,7 @@ bool ScanForSupportedDevice() {
             break;
         }
     }
+    TraceLine("scan: found %s (%s model)", g_strFoundDevicePath.c_str(),
+              g_bSpotlightModel ? "spotlight" : "simple");
     return true;
 }

@@ -24,6 +24,15 @@ bool NextShownPercent(uint32_t total, uint32_t received, uint32_t& last);
 void OnDownloadProgress(uint32_t total, uint32_t received);
 #ifdef _WIN32
 unsigned __stdcall DownloadWorker(void* arg);
+// Sent by the worker to the popup at the end of a run, with the final popup
+// state as wParam; the popup answers kDownloadEndTaken after EndDownloadRun.
+constexpr unsigned WM_QMX_DOWNLOAD_ENDED = 0x8000 + 1; // WM_APP + 1
+constexpr long kDownloadEndTaken = 1;
+// Applies a run's final state and marks the worker as no longer running.
+void EndDownloadRun(int state);
+// Ends the process at once with `exitCode` while a worker runs; returns
+// otherwise. For every way out of the program.
+void EndProcessIfDownloading(unsigned int exitCode);
 #endif
 // Starts DownloadWorker on a new thread unless a worker is still running, so
 // two transfers never write the installer file at once. Refused (false): the
@@ -31,8 +40,8 @@ unsigned __stdcall DownloadWorker(void* arg);
 // over whatever the caller showed. Also false, with the failed state applied,
 // when no thread can be started.
 bool StartDownloadWorker();
-// True from a successful StartDownloadWorker until the worker has applied its
-// final state.
+// True from a successful StartDownloadWorker until the run's final state has
+// been applied.
 bool IsDownloadWorkerRunning();
 
 // Fixed path buffers of the folder rules, in wide characters (MAX_PATH).

@@ -7,7 +7,10 @@
 // directly; the window system delivers those calls to the user-interface
 // thread, which never waits for the worker. Only one worker runs at a time:
 // a second one would write the same installer file and share the progress
-// values, so StartDownloadWorker refuses while one is still running.
+// values, so StartDownloadWorker refuses while one is still running. The end
+// of a run (its final state and the running flag) is handed to the popup's
+// own thread, and a program that ends while a worker runs ends the process
+// at once rather than destroy what the worker still uses.
 #include "download/download.h"
 
 #include "app/app_win.h"
@@ -19,6 +22,7 @@
 #include "download/signature.h"
 #include "i18n/strings.h"
 #include "support/lock.h"
+#include "support/trace.h"
 #include "ui/popup.h"
 
 #include <windows.h>
@@ -33,11 +37,11 @@ namespace {
 const wchar_t kDescriptionFormat[] = L"%sorvanteer.xml";
 const wchar_t kProgressFormat[] = L"%s %d";
 
-// Set before a worker thread starts, cleared by the worker after it applied
-// its final state.
+// Set before a worker thread starts; cleared together with the final state,
+// on the popup's thread when the popup takes the end of the run.
 std::atomic<bool> s_workerRunning{false};
 
-void RunDownload() {
+PopupState RunDownload() {
     CXmlConfig description;
     // The directory must end with "/": the file name is glued on as it stands.
     std::wstring url =
@@ -47,36 +51,50 @@ void RunDownload() {
     description.GetValue("DownLoad", g_strDownLoad);
     description.GetValue("MD5", g_strMD5);
     description.GetValue("Signature", g_strSignature);
-    if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty()) {
-        SetPopupState(PopupFailed);
-        return;
-    }
+    if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty())
+        return PopupFailed;
 
     const std::string installer = WideToUtf8(GetInstallerPath());
     g_nLastPercent = 0;
     SetDownloading(true);
     bool downloaded = DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress);
     SetDownloading(false);
+    TraceLine("download %s: %s", g_strDownLoad.c_str(), downloaded ? "complete" : "failed");
 
-    // The published digest is compared exactly as "%02x" writes it; with the
-    // maker's key built in, the signature must hold as well.
-    bool verified = downloaded && GetFileMD5(installer) == g_strMD5 &&
-                    InstallerSignatureHolds(Utf8ToWide(installer));
-    SetPopupState(verified ? PopupCompleted : PopupFailed);
+    // The published digest is compared exactly as "%02x" writes it.
+    bool verified = downloaded && GetFileMD5(installer) == g_strMD5;
+    if (downloaded)
+        TraceLine("digest %s the published %s", verified ? "matches" : "differs from",
+                  g_strMD5.c_str());
+    // With the maker's key built in, the signature must hold as well.
+    verified = verified && InstallerSignatureHolds(Utf8ToWide(installer));
+    return verified ? PopupCompleted : PopupFailed;
 }
 
 } // namespace
 
 unsigned __stdcall DownloadWorker(void*) {
+    PopupState outcome = PopupFailed;
     // Nothing may leave a thread entry by exception.
     try {
-        RunDownload();
+        outcome = RunDownload();
     } catch (...) {
         SetDownloading(false);
-        SetPopupState(PopupFailed);
     }
-    s_workerRunning.store(false);
+    // The popup's thread applies the final state and ends the run in one
+    // step, so a Download press it handles sees either this run still going
+    // or its end already shown, never a run that ended behind a downloading
+    // state. Without a popup to take it (destroyed, or none at all) the end
+    // is applied from here.
+    if (SendMessageW(g_hWndPopup, WM_QMX_DOWNLOAD_ENDED, static_cast<WPARAM>(outcome), 0) !=
+        kDownloadEndTaken)
+        EndDownloadRun(outcome);
     return 0;
+}
+
+void EndDownloadRun(int state) {
+    SetPopupState(static_cast<PopupState>(state));
+    s_workerRunning.store(false);
 }
 
 void OnDownloadProgress(uint32_t total, uint32_t received) {
@@ -114,4 +132,13 @@ bool StartDownloadWorker() {
 
 bool IsDownloadWorkerRunning() {
     return s_workerRunning.load();
+}
+
+void EndProcessIfDownloading(UINT exitCode) {
+    // The worker uses the string table, the lock and the installer values,
+    // which the runtime's static destructors free once the program returns
+    // from its entry; the worker ends with the process here instead. No
+    // clean-up of other libraries runs either: the worker may be inside one.
+    if (IsDownloadWorkerRunning())
+        TerminateProcess(GetCurrentProcess(), exitCode);
 }

@@ -277,6 +277,17 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_DEVICECHANGE:
         OnDeviceChange(hWnd, wParam, lParam);
         return 0;
+    case WM_QMX_DOWNLOAD_ENDED:
+        EndDownloadRun(static_cast<int>(wParam));
+        return kDownloadEndTaken;
+    case WM_ENDSESSION:
+        // The session ends: the system may end the process once this
+        // returns, so a running download ends it here, with exit code 0.
+        if (wParam) {
+            EndProcessIfDownloading(0);
+            DestroyWindow(hWnd);
+        }
+        return 0;
     case WM_COMMAND:
         if (OnCommand(hWnd, LOWORD(wParam)))
             return 0;

@@ -202,6 +202,28 @@ class App:
             return f.read().decode("utf-8", "replace")
 
 
+def memory_peak_kb(image_name):
+    """Peak resident memory (VmHWM, KiB) of the Wine process whose command
+    line names image_name, seen from Linux; None when there is none."""
+    peak = None
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read().decode("utf-8", "replace").lower()
+            if image_name.lower() not in cmdline or "qmxprobe" in cmdline:
+                continue
+            with open("/proc/%s/status" % pid) as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        kb = int(line.split()[1])
+                        peak = kb if peak is None else max(peak, kb)
+        except (OSError, ValueError):
+            continue
+    return peak
+
+
 class Scenario:
     """The object a scenario's run(s) works with. Module settings of the
     scenario file arrive as attributes (s.screen, s.locale, ...)."""
@@ -222,6 +244,7 @@ class Scenario:
         self.remotes = list(getattr(module, "REMOTES", []) or [])
         self.workarea = getattr(module, "WORKAREA", None)
         self.signing_key = None  # the testing exe's built-in key (set_signing_key)
+        self._sim_server = None  # the server set_remotes named last (None: nginx)
         self.ports = ports or os.environ.get("QMX_E2E_PORTS", DEFAULT_PORTS)
 
         self.e2e_dir = os.path.join(self.build_dir, "e2e")
@@ -532,11 +555,14 @@ class Scenario:
         if os.path.exists(target):
             os.unlink(target)
 
-    def set_remotes(self, remotes):
+    def set_remotes(self, remotes, server=None):
         """Rewrite the remote description; the testing exe reads it again at
-        its next scan (plug or unplug, then send an arrival)."""
+        its next scan (plug or unplug, then send an arrival). `server` is the
+        download server base address it names (default: the scenario's
+        nginx); the exe reads it again at each document fetch."""
         self.remotes = list(remotes)
-        lines = ["server=%s" % self.server]
+        self._sim_server = server
+        lines = ["server=%s" % (server or self.server)]
         if self.signing_key:
             lines.append("signing_key=%s" % self.signing_key)
         for r in self.remotes:
@@ -554,7 +580,7 @@ class Scenario:
         """Give the testing exe the maker's public key text, as the product
         has it compiled in (None: no key). Read at each download and Open."""
         self.signing_key = public_text
-        self.set_remotes(self.remotes)
+        self.set_remotes(self.remotes, self._sim_server)
 
     def write_ini(self, content, name=None):
         path = os.path.join(self.app_dir, name or self.ini_name)

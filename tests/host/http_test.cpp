@@ -205,6 +205,10 @@ TEST(FetchDocument, LongBodyIsCutToTheBufferNeverBeyond) {
     EXPECT_EQ(FetchDocument(FaultUrl("/big?bytes=511998")), Pattern(kDocumentLimit - 1));
 }
 
+TEST(FetchDocument, BodyThatNeverEndsIsCutAtTheLimit) {
+    EXPECT_EQ(FetchDocument(FaultUrl("/endless")), Pattern(kDocumentLimit));
+}
+
 TEST(FetchDocument, SlowAnswerIsWaitedFor) {
     // Beyond three seconds: the time-outs are counted in seconds.
     EXPECT_EQ(FetchDocument(FaultUrl("/slow?seconds=3.5")), "slow");

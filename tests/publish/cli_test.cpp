@@ -2,6 +2,8 @@
 // command lines that are wrong.
 #include "tree_fixture.h"
 
+#include "qmx_version.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -46,6 +48,12 @@ TEST_F(CommandLine, ErrorsExitOne) {
     const Outcome run = Publish({"check", "--host", kTestHost, tree.Path()});
     EXPECT_EQ(run.code, kExitErrors) << run.out;
     EXPECT_NE(run.out.find("error: "), std::string::npos) << run.out;
+}
+
+TEST_F(CommandLine, VersionIsTheBuildsOne) {
+    const Outcome run = Publish({"--version"});
+    EXPECT_EQ(run.code, kExitClean);
+    EXPECT_EQ(run.out, "qmxpublish " QMX_VERSION_STRING "\n");
 }
 
 TEST_F(CommandLine, ExplainPrintsOneLinePerLanguageAndFamily) {

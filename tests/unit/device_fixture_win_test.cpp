@@ -168,6 +168,7 @@ void DeviceFixture::LoadCustomerSettings() {
                             item(8, "True", "True") + item(9, "True", "True") +
                             item(5, "True", "False") + item(6, "False", "False") + "</Items>";
     ASSERT_TRUE(theCustomersetting.LoadFromText(xml));
+    g_bCustomersettingLoaded = true; // as a successful start-up load leaves it
     ASSERT_EQ(6u, theCustomersetting.customers.size());
 }
 

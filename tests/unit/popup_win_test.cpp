@@ -10,6 +10,7 @@
 #include "device/device.h"
 #include "download/download.h"
 #include "i18n/strings.h"
+#include "qmx_version.h"
 #include "resource.h"
 #include "support/lock.h"
 #include "ui/flat_button.h"
@@ -567,7 +568,8 @@ TEST_F(Popup, AboutBoxOpensAndClosesWithOkOrCancel) {
         EXPECT_EQ(g_about.client.bottom, g_about.duRect.bottom) << answer;
         EXPECT_TRUE(g_about.hasIcon);
         EXPECT_TRUE(g_about.hasOk);
-        EXPECT_NE(g_about.product.find(L"1.0"), std::wstring::npos);
+        EXPECT_NE(g_about.product.find(L"" QMX_VERSION_STRING), std::wstring::npos)
+            << g_about.product;
         EXPECT_TRUE(IsWindow(popup_));
     }
 }

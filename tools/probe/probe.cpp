@@ -19,6 +19,7 @@
 //   key [alt+]?|[alt+]/|[alt+]f4 [--method input|post]
 //   close                         WM_CLOSE
 //   syscommand-close              WM_SYSCOMMAND SC_CLOSE
+//   endsession                    WM_QUERYENDSESSION, then WM_ENDSESSION TRUE (a log-off)
 //   hittest X Y [--client]        WM_NCHITTEST at a point
 //   process NAME                  whether a process of that image name runs
 //   windows [--class C] [--title T] [--owned-by-popup]   top-level windows
@@ -413,6 +414,26 @@ int CmdPost(const char* name, UINT msg, WPARAM wParam) {
     return ok ? kOk : kMissing;
 }
 
+// What the system sends a window when the user logs off: the query, then the
+// end itself. The window may end its process while handling the second.
+int CmdEndSession() {
+    HWND popup = FindPopup();
+    if (!popup)
+        return Fail("endsession", "no popup");
+    DWORD_PTR agreed = 0;
+    SendMessageTimeoutW(popup, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                        kQueryTimeoutMs, &agreed);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(popup, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, kQueryTimeoutMs,
+                        &ignored);
+    Line()
+        .Str("cmd", std::string("endsession"))
+        .Bool("ok", true)
+        .Bool("agreed", agreed != 0)
+        .Print();
+    return kOk;
+}
+
 int CmdShow(bool show) {
     HWND popup = FindPopup();
     if (!popup)
@@ -569,6 +590,7 @@ int Usage() {
         "usage: qmxprobe find | controls | click ID | command ID |\n"
         "       arrival [iface|volume] [--usb-path PATH] | removal |\n"
         "       key [alt+]?|[alt+]/|[alt+]f4 [--method input|post] | close | syscommand-close |\n"
+        "       endsession |\n"
         "       hittest X Y [--client] | process NAME |\n"
         "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env | ping [MS] "
         "|\n"
@@ -638,6 +660,8 @@ int wmain(int argc, wchar_t** argv) {
         return CmdPost("close", WM_CLOSE, 0);
     if (cmd == L"syscommand-close")
         return CmdPost("syscommand-close", WM_SYSCOMMAND, SC_CLOSE);
+    if (cmd == L"endsession")
+        return CmdEndSession();
     if (cmd == L"env")
         return CmdEnv();
     if (cmd == L"post-command") {

@@ -4,6 +4,8 @@
 #include "publish.h"
 #include "signing.h"
 
+#include "qmx_version.h"
+
 #include <map>
 
 namespace qmxpublish {
@@ -12,6 +14,8 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
+    "  qmxpublish --version\n"
+    "      print the version of this tool and of the assistant it belongs to\n"
     "  qmxpublish keygen --out KEY.pem\n"
     "      make the maker's signing key: the private key goes to KEY.pem (keep it\n"
     "      off the server), the public key text for QMX_SIGNING_KEY is printed\n"
@@ -76,6 +80,10 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return kExitClean;
+    }
+    if (command == "--version") {
+        out << "qmxpublish " QMX_VERSION_STRING "\n";
         return kExitClean;
     }
     std::map<std::string, std::string> options;

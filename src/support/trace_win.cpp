@@ -1,0 +1,11 @@
+// The support trace on Windows: OutputDebugStringW, which a debugger or
+// DebugView picks up and which costs next to nothing when nobody listens.
+#include "support/trace.h"
+
+#include "config/text.h"
+
+#include <windows.h>
+
+void WriteTraceLine(const std::string& line) {
+    OutputDebugStringW(Utf8ToWide(line + "\n").c_str());
+}
