@@ -70,6 +70,11 @@ bool VerifyDigestSignature(const SigningKey& key, const std::array<uint8_t, kSha
 bool VerifyInstallerSignature(HANDLE file, const std::string& keyText,
                               const std::string& signatureText);
 
+// Opens `file` at `path` (held against writers) and verifies it against
+// g_strSignature with the key `keyText`; leaves one trace line with the
+// verdict, naming `moment` ("download" or "open").
+bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const std::string& keyText,
+                            const char* moment);
 // True when no key is built in; otherwise whether the file at `path` carries
 // a valid g_strSignature. Used by the download worker after the MD5 matched.
 bool InstallerSignatureHolds(const std::wstring& path);
@@ -84,7 +89,7 @@ template <typename Start> bool StartIfSignatureHolds(const std::wstring& path, S
         return true;
     }
     CLockedFile file;
-    if (!file.Open(path) || !VerifyInstallerSignature(file.Handle(), keyText, g_strSignature))
+    if (!HoldAndVerifyInstaller(file, path, keyText, "open"))
         return false;
     start();
     return true;

@@ -5,6 +5,8 @@
 // bytes that were checked are the bytes that are started.
 #include "download/signature.h"
 
+#include "support/trace.h"
+
 #include <windows.h>
 
 #include <bcrypt.h>
@@ -177,5 +179,17 @@ bool InstallerSignatureHolds(const std::wstring& path) {
     if (keyText.empty())
         return true;
     CLockedFile file;
-    return file.Open(path) && VerifyInstallerSignature(file.Handle(), keyText, g_strSignature);
+    return HoldAndVerifyInstaller(file, path, keyText, "download");
+}
+
+bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const std::string& keyText,
+                            const char* moment) {
+    if (!file.Open(path)) {
+        TraceLine("signature at %s: the installer cannot be opened", moment);
+        return false;
+    }
+    const bool holds = VerifyInstallerSignature(file.Handle(), keyText, g_strSignature);
+    TraceLine("signature at %s: %s", moment,
+              holds ? "verified" : (g_strSignature.empty() ? "missing" : "does not hold"));
+    return holds;
 }

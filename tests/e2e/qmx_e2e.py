@@ -202,6 +202,16 @@ class App:
             return f.read().decode("utf-8", "replace")
 
 
+_TRACE_LINE = re.compile(r'OutputDebugStringA "QmxAssistant: (.*?)(?:\\n)?"$')
+
+
+def trace_lines(app):
+    """The support trace of an App started with WINEDEBUG "-all,warn+seh":
+    each OutputDebugString line shows on its standard error as
+    warn:seh:OutputDebugStringA "QmxAssistant: ..."."""
+    return [m.group(1) for m in map(_TRACE_LINE.search, app.output().splitlines()) if m]
+
+
 def memory_peak_kb(image_name):
     """Peak resident memory (VmHWM, KiB) of the Wine process whose command
     line names image_name, seen from Linux; None when there is none."""

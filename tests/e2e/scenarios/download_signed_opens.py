@@ -1,8 +1,10 @@
 # With the maker's key built in, a signed installer: the download completes
 # after the signature checks out, and Open starts the installer with
-# "-qmx_normal" while the assistant holds the file against writers.
+# "-qmx_normal" while the assistant holds the file against writers. The
+# support trace names both signature verdicts.
 import _download as d
 import _signing as sig
+from qmx_e2e import trace_lines
 
 REMOTES = d.REMOTES
 TIMEOUT = 120
@@ -15,7 +17,9 @@ def run(s):
     server = d.InstallerServer(s, installer)
     try:
         d.serve_offer(s, sig.signed_description(maker, server.url, installer))
-        app = d.start_with_offer(s)
+        app = s.start(env={"WINEDEBUG": "-all,warn+seh"})
+        s.check_eq(s.wait_settled(app), "running", "after start-up")
+        d.wait_state(s, d.OFFER, "the offer", timeout=10)
 
         s.step("a signed installer completes")
         s.click(d.DOWNLOAD)
@@ -29,5 +33,8 @@ def run(s):
                             "the installer's command line", timeout=30)
         s.check("-qmx_normal" in line, "installer command line: %r" % line)
         s.check(app.running(), "the assistant keeps running")
+        lines = trace_lines(app)
+        for wanted in ("signature at download: verified", "signature at open: verified"):
+            s.check(wanted in lines, "trace line %r in %r" % (wanted, lines))
     finally:
         server.stop()

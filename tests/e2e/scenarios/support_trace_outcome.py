@@ -3,21 +3,13 @@
 # warn:seh:OutputDebugStringA "..."): one start that ends in the offer leaves
 # the scan result with the path, the customer-settings fetch, the customer
 # number, the customer document fetch and the outcome row, in that order.
-import re
-
-from qmx_e2e import CUSTOMERSETTING_PATH, customer_path, offer_documents, remote, usb_path
+from qmx_e2e import (CUSTOMERSETTING_PATH, customer_path, offer_documents, remote, trace_lines,
+                     usb_path)
 
 PATH = usb_path("ac01")
 REMOTES = [remote(PATH, customer=7)]
 SERVER = offer_documents(customer=7)
 TIMEOUT = 60
-
-LINE = re.compile(r'OutputDebugStringA "QmxAssistant: (.*?)(?:\\n)?"$')
-
-
-def trace_lines(app):
-    return [m.group(1) for m in map(LINE.search, app.output().splitlines()) if m]
-
 
 def run(s):
     app = s.start(env={"WINEDEBUG": "-all,warn+seh"})
