@@ -39,3 +39,13 @@ def started_log(s):
         return None
     with open(path, encoding="utf-8", errors="replace") as f:
         return f.read()
+
+
+def open_once(s):
+    """Press Open on the completed state and check that the installer was
+    started exactly once in the whole scenario."""
+    s.click(d.OPEN)
+    s.wait_popup(visible=False, timeout=10)
+    log = s.wait_until(lambda: started_log(s), "the installer's log", timeout=30)
+    lines = [line for line in log.splitlines() if line.strip()]
+    s.check_eq(len(lines), 1, "starts of the installer (%r)" % lines)
