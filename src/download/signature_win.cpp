@@ -43,37 +43,24 @@ class AlgorithmHandle {
     BCRYPT_ALG_HANDLE m_h = nullptr;
 };
 
-class HashHandle {
+// Destroys a CNG hash or key object on every way out.
+template <NTSTATUS(WINAPI* Destroy)(BCRYPT_HANDLE)> class CngObject {
   public:
-    HashHandle() = default;
-    HashHandle(const HashHandle&) = delete;
-    HashHandle& operator=(const HashHandle&) = delete;
-    ~HashHandle() {
+    CngObject() = default;
+    CngObject(const CngObject&) = delete;
+    CngObject& operator=(const CngObject&) = delete;
+    ~CngObject() {
         if (m_h != nullptr)
-            BCryptDestroyHash(m_h);
+            Destroy(m_h);
     }
-    BCRYPT_HASH_HANDLE* Out() { return &m_h; }
-    BCRYPT_HASH_HANDLE Get() const { return m_h; }
+    BCRYPT_HANDLE* Out() { return &m_h; }
+    BCRYPT_HANDLE Get() const { return m_h; }
 
   private:
-    BCRYPT_HASH_HANDLE m_h = nullptr;
+    BCRYPT_HANDLE m_h = nullptr;
 };
-
-class KeyHandle {
-  public:
-    KeyHandle() = default;
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    ~KeyHandle() {
-        if (m_h != nullptr)
-            BCryptDestroyKey(m_h);
-    }
-    BCRYPT_KEY_HANDLE* Out() { return &m_h; }
-    BCRYPT_KEY_HANDLE Get() const { return m_h; }
-
-  private:
-    BCRYPT_KEY_HANDLE m_h = nullptr;
-};
+using HashHandle = CngObject<BCryptDestroyHash>;
+using KeyHandle = CngObject<BCryptDestroyKey>;
 
 } // namespace
 
