@@ -4,10 +4,15 @@
 #   make build  - both builds, no tests
 #   make bench  - transfer and digest speed against curl and md5sum (host),
 #                 and the release exe's size when it is built
+#   make package - the per-user installer build/windows/QmxAssistant-<version>.msi
+#                 (packaging/, wixl)
 #   make sign   - Authenticode-signs build/windows/QmxAssistant.exe with the
 #                 maker's certificate (QMX_SIGN_CERT + QMX_SIGN_KEY or
-#                 QMX_SIGN_PKCS12, optional QMX_SIGN_TIMESTAMP; tools/sign-exe.sh)
-.PHONY: test demo build bench sign deps host windows clean
+#                 QMX_SIGN_PKCS12, optional QMX_SIGN_TIMESTAMP; tools/sign-exe.sh),
+#                 then the installer made from the signed exe
+.PHONY: test demo build bench sign package deps host windows clean
+
+VERSION := $(shell grep -o 'QmxAssistant VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -41,9 +46,14 @@ bench: host
 	@if [ -f build/windows/QmxAssistant.exe ]; then \
 	  cmake -DQMX_EXE=build/windows/QmxAssistant.exe -P cmake/exe-size.cmake; fi
 
+package: windows
+	cmake --build --preset windows --target qmx_msi
+
 # The last step before shipping: a later link of the exe drops the signature.
 sign: windows
 	tools/sign-exe.sh build/windows/QmxAssistant.exe
+	cmake --build --preset windows --target qmx_msi
+	tools/sign-exe.sh build/windows/QmxAssistant-$(VERSION).msi
 
 clean:
 	rm -rf build

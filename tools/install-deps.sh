@@ -5,7 +5,7 @@ pkgs=(cmake make pkg-config g++ clang dpkg-dev python3
       libclang-rt-14-dev g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
       libcurl4-openssl-dev libtinyxml2-dev libhidapi-dev googletest libgtest-dev
       wine wine32 xvfb xdotool x11-utils imagemagick nginx fonts-wqy-microhei
-      libssl-dev curl procps locales patch tinyproxy osslsigncode openssl)
+      libssl-dev curl procps locales patch tinyproxy osslsigncode openssl wixl msitools)
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Authenticode-signs an exe with the maker's certificate (osslsigncode).
+# Authenticode-signs an exe, or the installer package (.msi) holding the
+# signed exe, with the maker's certificate (osslsigncode).
 #
-#   tools/sign-exe.sh EXE
+#   tools/sign-exe.sh EXE|MSI
 #
 # The certificate and key come from the environment:
 #   QMX_SIGN_CERT       certificate chain, PEM (or DER/SPC), the maker's first
