@@ -78,7 +78,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CloseAssistant(MSIHANDLE install
         ended = true;
     }
     if (ended) {
-        Log(install, L"ended the running copy; it is started again when the install ends");
+        Log(install, L"ended the running copy");
         MsiSetPropertyW(install, L"QmxWasRunning", L"1");
     } else {
         Log(install, L"no running copy");
