@@ -8,7 +8,8 @@
 # assistant runs ends the running copy (exit code 0) and starts it again.
 # msiexec /x removes the exe, the settings file, the Run value, the
 # downloaded installer, the working folder, the Add/Remove Programs entry and
-# the folders it made, and ends the running copy first.
+# the folders it made (not the Programs folder another program uses), and
+# ends the running copy first.
 import glob
 import os
 import re
@@ -80,6 +81,8 @@ def run(s):
     local = os.path.join(s.user_dir, "AppData", "Local")
     programs = os.path.join(local, "Programs")
     programs_existed = os.path.isdir(programs)
+    # Another program in the shared Programs folder: a removal leaves it.
+    neighbour = os.path.join(programs, "Another Maker", "app.txt")
     install_dir = os.path.join(programs, "Valdry", "QmxAssistant")
     exe = os.path.join(install_dir, "QmxAssistant.exe")
     ini = os.path.join(install_dir, "QmxAssistant.ini")
@@ -87,6 +90,10 @@ def run(s):
     exe_win = "C:\\users\\%s\\AppData\\Local\\Programs\\Valdry\\QmxAssistant\\QmxAssistant.exe" \
         % os.path.basename(s.user_dir)
     try:
+        os.makedirs(os.path.dirname(neighbour), exist_ok=True)
+        with open(neighbour, "wb") as f:
+            f.write(b"another program")
+
         s.step("install /qn")
         s.check_eq(msiexec(s, "/i", win_path(older)), 0, "msiexec /i exit status")
         s.check(os.path.isfile(exe) and read(exe) == read(os.path.join(s.build_dir, "QmxAssistant.exe")),
@@ -151,7 +158,7 @@ def run(s):
         for path in (exe, ini, install_dir, os.path.dirname(install_dir), download,
                      os.path.join(s.appdata, "QmxAssistant")):
             s.check(not os.path.exists(path), "left behind: %s" % path)
-        s.check_eq(os.path.isdir(programs), programs_existed, "Programs folder exists")
+        s.check(os.path.isfile(neighbour), "another program's file kept")
         s.check("QmxAssistant" not in reg_query(s, RUN_KEY).get("HKEY_CURRENT_USER\\" + RUN_KEY[5:], {}),
                 "Run value removed")
         s.check_eq(products(s), [], "Add/Remove Programs entries")
@@ -159,3 +166,6 @@ def run(s):
         for msi in (newer, older):
             msiexec(s, "/x", win_path(msi))
         shutil.rmtree(os.path.join(programs, "Valdry"), ignore_errors=True)
+        shutil.rmtree(os.path.dirname(neighbour), ignore_errors=True)
+        if not programs_existed and os.path.isdir(programs) and not os.listdir(programs):
+            os.rmdir(programs)
