@@ -25,7 +25,7 @@ add_test(NAME host.unit COMMAND qmx_unit_host)
 set_tests_properties(host.unit PROPERTIES ENVIRONMENT "QMX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 
 # Optional pieces added by their own folders.
-foreach(extra tests/host tools bench)
+foreach(extra tests/host tools publisher bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${extra} ${CMAKE_BINARY_DIR}/${extra})
   endif()

@@ -104,7 +104,7 @@ add_test(NAME windows.unit
          COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
 set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
 
-foreach(extra tests/standin tests/e2e tools bench packaging)
+foreach(extra tests/standin tests/e2e tools publisher bench packaging)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${extra} ${CMAKE_BINARY_DIR}/${extra})
   endif()

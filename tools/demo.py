@@ -35,7 +35,7 @@ import qmx_e2e  # noqa: E402
 from qmx_e2e import remote, usb_path  # noqa: E402
 
 WIN_BUILD = os.path.join(TOP, "build", "windows")
-PUBLISH = os.path.join(TOP, "build", "host", "tools", "publish", "qmxpublish")
+PUBLISH = os.path.join(TOP, "build", "host", "publisher", "qmxpublish")
 OUT = os.path.join(TOP, "build", "demo")
 FILES = "downloads/orvanteer/customers/customer007/windows/files"
 DEMO_PORTS = "18700-18799"
