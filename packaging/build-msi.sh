@@ -48,7 +48,8 @@ cd "$stage"
 wixl -D Version="$version" -D Exe=QmxAssistant.exe -D CloseDll=qmxmsi.dll -D Icon=QmxAssistant.ico \
      -o package.msi QmxAssistant.wxs >/dev/null
 
-code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' QmxAssistant.wxs)
+code=$(sed -n 's/^<?define UpgradeCode = "\([^"]*\)".*/\1/p' QmxAssistant.wxs)
+[ -n "$code" ] || { echo "build-msi: no UpgradeCode in QmxAssistant.wxs" >&2; exit 2; }
 sequence() { # action number
   echo "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $2 WHERE \`Action\` = '$1'"
 }
