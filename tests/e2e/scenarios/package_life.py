@@ -46,6 +46,10 @@ def reg_query(s, *args):
     return keys
 
 
+def run_value(s):
+    return reg_query(s, RUN_KEY).get("HKEY_CURRENT_USER" + RUN_KEY[4:], {}).get("QmxAssistant")
+
+
 def products(s):
     """The Add/Remove Programs entries of QmxAssistant."""
     return [v for v in reg_query(s, UNINSTALL_KEY, "/s").values()
@@ -98,8 +102,7 @@ def run(s):
         s.check_eq(msiexec(s, "/i", win_path(older)), 0, "msiexec /i exit status")
         s.check(os.path.isfile(exe) and read(exe) == read(os.path.join(s.build_dir, "QmxAssistant.exe")),
                 "the release exe installed as %s" % exe)
-        s.check_eq(reg_query(s, RUN_KEY).get("HKEY_CURRENT_USER\\" + RUN_KEY[5:], {}).get("QmxAssistant"),
-                   '"%s"' % exe_win, "Run value")
+        s.check_eq(run_value(s), '"%s"' % exe_win, "Run value")
         entries = products(s)
         s.check_eq([(e.get("Publisher"), e.get("DisplayVersion")) for e in entries],
                    [("Valdry", version)],
@@ -159,12 +162,15 @@ def run(s):
                      os.path.join(s.appdata, "QmxAssistant")):
             s.check(not os.path.exists(path), "left behind: %s" % path)
         s.check(os.path.isfile(neighbour), "another program's file kept")
-        s.check("QmxAssistant" not in reg_query(s, RUN_KEY).get("HKEY_CURRENT_USER\\" + RUN_KEY[5:], {}),
-                "Run value removed")
+        s.check_eq(run_value(s), None, "Run value")
         s.check_eq(products(s), [], "Add/Remove Programs entries")
     finally:
+        # The prefix outlives the scenario, and wineboot starts what the Run key names.
         for msi in (newer, older):
             msiexec(s, "/x", win_path(msi))
+        subprocess.run(["wine", "reg", "delete", RUN_KEY, "/v", "QmxAssistant", "/f"], env=s.env(),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
         shutil.rmtree(os.path.join(programs, "Valdry"), ignore_errors=True)
         shutil.rmtree(os.path.dirname(neighbour), ignore_errors=True)
         if not programs_existed and os.path.isdir(programs) and not os.listdir(programs):
