@@ -82,8 +82,7 @@ def run(s):
     newer = os.path.join(s.build_dir, "packaging", "QmxAssistant-%s.msi" % later)
     s.check(os.path.isfile(older) and os.path.isfile(newer),
             "the packages in the build (targets qmx_msi qmx_msi_next): %s %s" % (older, newer))
-    local = os.path.join(s.user_dir, "AppData", "Local")
-    programs = os.path.join(local, "Programs")
+    programs = os.path.join(s.user_dir, "AppData", "Local", "Programs")
     programs_existed = os.path.isdir(programs)
     # Another program in the shared Programs folder: a removal leaves it.
     neighbour = os.path.join(programs, "Another Maker", "app.txt")
@@ -93,6 +92,8 @@ def run(s):
     download = os.path.join(s.appdata, "QmxAssistant", "Temp", "setup.exe")
     exe_win = "C:\\users\\%s\\AppData\\Local\\Programs\\Valdry\\QmxAssistant\\QmxAssistant.exe" \
         % os.path.basename(s.user_dir)
+    release = read(os.path.join(s.build_dir, "QmxAssistant.exe"))
+    testing = read(os.path.join(s.build_dir, "QmxAssistantSim.exe"))
     try:
         os.makedirs(os.path.dirname(neighbour), exist_ok=True)
         with open(neighbour, "wb") as f:
@@ -100,13 +101,10 @@ def run(s):
 
         s.step("install /qn")
         s.check_eq(msiexec(s, "/i", win_path(older)), 0, "msiexec /i exit status")
-        s.check(os.path.isfile(exe) and read(exe) == read(os.path.join(s.build_dir, "QmxAssistant.exe")),
-                "the release exe installed as %s" % exe)
+        s.check(os.path.isfile(exe) and read(exe) == release, "the release exe installed as " + exe)
         s.check_eq(run_value(s), '"%s"' % exe_win, "Run value")
-        entries = products(s)
-        s.check_eq([(e.get("Publisher"), e.get("DisplayVersion")) for e in entries],
-                   [("Valdry", version)],
-                   "Add/Remove Programs entries (publisher, version)")
+        s.check_eq([(e.get("Publisher"), e.get("DisplayVersion")) for e in products(s)],
+                   [("Valdry", version)], "Add/Remove Programs entries (publisher, version)")
         icons = [v.get("ProductIcon", "") for v in
                  reg_query(s, r"HKCU\Software\Microsoft\Installer\Products", "/s").values()
                  if v.get("ProductName") == "QmxAssistant"]
@@ -125,15 +123,14 @@ def run(s):
         with open(download, "wb") as f:
             f.write(b"MZ downloaded installer")
         s.check_eq(msiexec(s, "/i", win_path(newer)), 0, "msiexec /i exit status")
-        s.check(read(exe) == read(os.path.join(s.build_dir, "QmxAssistantSim.exe")),
-                "the later package's exe replaced the installed one")
+        s.check(read(exe) == testing, "the later package's exe replaced the installed one")
         s.check_eq(read(ini), NEVER_ASK, "settings file after the upgrade")
         s.check_eq([e.get("DisplayVersion") for e in products(s)], [later],
                    "Add/Remove Programs versions after the upgrade")
 
         s.step("the older package is refused and changes nothing")
         s.check_eq(msiexec(s, "/i", win_path(older)), MSI_FAILED, "msiexec /i exit status")
-        s.check(read(exe) == read(os.path.join(s.build_dir, "QmxAssistantSim.exe")), "exe unchanged")
+        s.check(read(exe) == testing, "exe unchanged")
         s.check_eq(read(ini), NEVER_ASK, "settings file")
         s.check_eq([e.get("DisplayVersion") for e in products(s)], [later],
                    "Add/Remove Programs versions")
