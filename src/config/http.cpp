@@ -2,12 +2,14 @@
 //
 // FetchDocument asks for a small XML document with an empty POST and returns
 // its body, whatever the status; DownloadToFile GETs the installer into a file
-// and relays its progress through ProgressHook. The documents carry "https:"
-// addresses but the server is reached over plain HTTP, so both rewrite the
-// scheme before the transfer and restrict libcurl to HTTP, redirects included.
-// Every failure is reported only as an empty body or a false result. The
-// network may lie or stall: a document body is bounded while it arrives, and
-// both transfers end when nothing arrives for a minute.
+// and relays its progress through ProgressHook. An installer transfer may
+// continue the bytes an earlier one left: only the final response counts
+// (redirect bodies never reach the file), and it is appended only when the
+// server confirms it continues the same file (download/resume.h decides). The documents carry
+// "https:" addresses but the server is reached over plain HTTP, so both rewrite the scheme before
+// the transfer and restrict libcurl to HTTP, redirects included. Every failure is reported only as
+// an empty body or a false result. The network may lie or stall: a document body is bounded while
+// it arrives, and both transfers end when nothing arrives for a minute.
 #include "config/http.h"
 #include "config/proxy.h"
 #include "config/text.h"

@@ -155,6 +155,10 @@ class InstallerServer:
         self.hold_at = None
         self._cut = False
 
+    def answered(self, fields=2):
+        """The answers so far as tuples of their first `fields` fields."""
+        return [tuple(a[:fields]) for a in self.answers]
+
     def bytes_sent(self):
         return sum(entry[2] for entry in self.answers)
 

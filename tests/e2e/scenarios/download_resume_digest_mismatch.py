@@ -21,7 +21,7 @@ def run(s):
         server.data = installer[:cut_at] + bytes(len(installer) - cut_at)
         server.cut(once=True)
         d.wait_state(s, d.FAILED, "the failed state", timeout=60)
-        s.check_eq([a[:2] for a in server.answers], [(200, 0), (206, cut_at)],
+        s.check_eq(server.answered(2), [(200, 0), (206, cut_at)],
                    "answers (status, first byte)")
         s.check(d.read_installer(s) is None, "the resumed file is gone")
 
@@ -29,7 +29,7 @@ def run(s):
         server.data = installer
         s.click(d.DOWNLOAD)
         d.wait_state(s, d.COMPLETED, "the completed state")
-        s.check_eq(server.answers[-1][:3], (200, 0, len(installer)), "the last answer")
+        s.check_eq(server.answered(3)[-1], (200, 0, len(installer)), "the last answer")
         s.check_eq(d.read_installer(s), installer, "the installer file")
     finally:
         server.stop()

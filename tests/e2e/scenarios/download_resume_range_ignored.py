@@ -19,7 +19,7 @@ def run(s):
         s.check(server.held.wait(30), "the installer was requested")
         server.cut(once=True)
         d.wait_state(s, d.COMPLETED, "the completed state", timeout=60)
-        s.check_eq([a[:3] for a in server.answers], [(200, 0, cut_at), (200, 0, len(installer))],
+        s.check_eq(server.answered(3), [(200, 0, cut_at), (200, 0, len(installer))],
                    "answers (status, first byte, bytes)")
         s.check_eq(d.read_installer(s), installer, "the installer file")
     finally:
