@@ -33,10 +33,27 @@ class DocumentBody {
 // 4 GiB and more give the largest value, negative or not-a-number 0.
 uint32_t ClampByteCount(double bytes);
 
+// Time limits of one document fetch, in seconds.
+struct DocumentLimits {
+    long connectSeconds;
+    long totalSeconds;
+};
+// What a document fetch allows unless told otherwise: 3000 s (50 minutes)
+// both to connect and for the whole transfer.
+extern const DocumentLimits kDocumentLimits;
+
+// The host a request to `url` connects to and the address as libcurl's own
+// URL parser reads it (scheme guessed where missing, as libcurl does for a
+// transfer). False when libcurl would refuse the address.
+bool ParseRequestUrl(const std::string& url, std::string& host, std::string& normalized);
+
 // POSTs an empty body with "Content-Type:text/xml; charset=utf-8" and returns
 // the body (at most 511999 bytes, cut at the first NUL); empty on failure,
-// including a transfer that receives nothing for a minute.
+// including an answer whose HTTP status is not 2xx (an error page, a captive
+// portal's or a proxy's login page) and a transfer that receives nothing for
+// a minute. Redirects are not followed.
 std::string FetchDocument(const std::wstring& url);
+std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits);
 
 // Receives the installer's bytes as they reach the file, in file order.
 class WrittenBytesSink {
@@ -72,12 +89,14 @@ struct InstallerTransfer {
     TransferEnd end = TransferEnd::LocalFailure;
 };
 
-// GETs `url` (redirects followed) into the file at the UTF-8 path `path`,
-// relaying progress to `relay` through ProgressHook. No overall time limit,
-// but a transfer that receives nothing for a minute fails. With a validator,
+// GETs `url` (up to 30 redirects followed, each hop routed on its own) into
+// the file at the UTF-8 path `path`, relaying progress to `relay` through
+// ProgressHook. No overall time limit, but a transfer that receives nothing
+// for a minute fails. With a validator,
 // asks only for the bytes past those on disk; a server that answers with
 // anything but those very bytes gets the whole file asked of it. Only a 2xx
-// body is written: any other status fails the transfer.
+// body is written: any other status fails the transfer (a proxy that wants a
+// login, 407, included).
 bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay,
                     InstallerTransfer& transfer);
 // The same for the whole file.
