@@ -52,9 +52,11 @@ target_compile_options(QmxAssistant PRIVATE ${QMX_WARNINGS})
 target_link_libraries(QmxAssistant PRIVATE qmxcore dep_hidapi ${QMX_STATIC_LINK} -municode)
 # The shipped exe: unused sections dropped, symbols stripped (-s).
 target_link_options(QmxAssistant PRIVATE -Wl,--gc-sections -s)
-# Its size after every link, so that growth is seen.
+# Its size after every link, so that growth is seen, and whether a signing
+# key is built in, so that a release cannot lose it unnoticed.
 add_custom_command(TARGET QmxAssistant POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -DQMX_EXE=$<TARGET_FILE:QmxAssistant> -P ${CMAKE_SOURCE_DIR}/cmake/exe-size.cmake
+  COMMAND ${CMAKE_COMMAND} -DQMX_EXE=$<TARGET_FILE:QmxAssistant>
+          "-DQMX_KEY_NOTE=${QMX_SIGNING_KEY_NOTE}" -P ${CMAKE_SOURCE_DIR}/cmake/exe-size.cmake
   VERBATIM)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/config/server_address.cpp PROPERTIES
   COMPILE_DEFINITIONS "QMX_SERVER_BASE=L\"${QMX_SERVER_BASE}\"")

@@ -59,6 +59,12 @@ command -v "$cxx" >/dev/null || cxx="$host-g++"
 
 patch_source() { # patch_source DIR NAME-VERSION: applies tools/patches/NAME-VERSION-*.patch once
   local dir=$1 p
+  if ! compgen -G "$top/tools/patches/$2-*.patch" >/dev/null; then
+    # Another version than the patches were made for: building it unpatched
+    # would bring back what they mend.
+    echo "build-deps: no patch in tools/patches for $2; port them to this version first" >&2
+    exit 1
+  fi
   for p in "$top"/tools/patches/"$2"-*.patch; do
     [ -f "$p" ] || continue
     [ -f "$dir/.applied-$(basename "$p")" ] && continue

@@ -1,5 +1,5 @@
 // Start-up values that need no Windows call: screen and popup sizes, the
-// scaling rules, and the settings path rule.
+// scaling rules, the settings path rule and the pace of settings retries.
 #include "app/app.h"
 #include "config/text.h"
 #include "ui/layout.h"
@@ -22,4 +22,13 @@ std::wstring IniPathForModule(const std::wstring& modulePath) {
     // its name, and a folder "a.exe.d" becomes "a.ini.d".
     ReplaceAll(path, L".exe", L".ini");
     return path;
+}
+
+bool CRetryPace::Due(unsigned nowMs) {
+    // Unsigned difference: right across the tick count's wrap after 49 days.
+    if (m_tried && nowMs - m_lastMs < kIntervalMs)
+        return false;
+    m_tried = true;
+    m_lastMs = nowMs;
+    return true;
 }

@@ -15,3 +15,17 @@ int ScaleY(int v);
 // Settings path for a module path: every ".exe" (case-sensitive) -> ".ini".
 std::wstring IniPathForModule(const std::wstring& modulePath);
 std::wstring GetIniPath();
+
+// Whether a customer-settings load may be retried at an arrival at tick
+// `nowMs` (GetTickCount, wrapping): not within a minute of the last retry,
+// so a burst of arrivals does not chain them. Records `nowMs` as the last
+// retry when it answers true.
+class CRetryPace {
+  public:
+    static constexpr unsigned kIntervalMs = 60000;
+    bool Due(unsigned nowMs);
+
+  private:
+    bool m_tried = false;
+    unsigned m_lastMs = 0;
+};

@@ -11,13 +11,17 @@ extern WCHAR szWindowClass[100];
 
 BOOL InitInstance(HINSTANCE hInstance);
 
-// Whether a load of the customer settings has succeeded (a document that
-// parsed, even one listing no customer).
+// Whether a load of the customer settings has succeeded: a 2xx answer that
+// parsed with the root Items, even one listing no customer.
 extern bool g_bCustomersettingLoaded;
+enum class SettingsLoad { AtStartup, AtArrival };
 // Loads the customer settings from the download server unless a load has
-// already succeeded. Start-up calls it once; each arrival that finds a remote
-// calls it again, so a network that was not up at logon is not fatal.
-void EnsureCustomerSettings();
+// already succeeded. Start-up calls it once with the documents' own limits;
+// each arrival that finds a remote calls it again, so a network that was not
+// up at logon is not fatal. An arrival's load runs on the popup's thread, so
+// it ends within 30 s whatever the network does, and comes at most once a
+// minute.
+void EnsureCustomerSettings(SettingsLoad when);
 
 // Full path of the running exe (260 characters at most).
 std::wstring GetModulePath();

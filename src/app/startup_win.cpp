@@ -4,10 +4,12 @@
 // loop; failures are silent and end the program with exit code 0.
 #include "app/app.h"
 #include "app/app_win.h"
+#include "config/http.h"
 #include "config/server.h"
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "resource.h"
+#include "support/trace.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -28,6 +30,9 @@ const int kPopupBaseWidth = 500;
 const int kPopupBaseHeight = 300;
 const DWORD kStartupSettleMs = 1000;
 const DWORD kNotifyBufferChars = 256;
+// An arrival's retry: with the 5 s bound of an automatic proxy lookup and
+// the arrival's own waits it stays within 30 s.
+const DocumentLimits kArrivalRetryLimits = {10, 20};
 
 // Windows 7 to 8.1 report 6.1-6.3; without a supportedOS list in the manifest
 // later versions report 6.2 and pass too.
@@ -78,11 +83,22 @@ std::wstring GetIniPath() {
     return IniPathForModule(GetModulePath());
 }
 
-void EnsureCustomerSettings() {
+void EnsureCustomerSettings(SettingsLoad when) {
+    static CRetryPace pace;
     if (g_bCustomersettingLoaded)
         return;
-    g_bCustomersettingLoaded =
-        theCustomersetting.LoadFromUrl(ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH);
+    if (when == SettingsLoad::AtArrival && !pace.Due(GetTickCount())) {
+        TraceLine("customer settings: retried less than a minute ago, not now");
+        return;
+    }
+    theCustomersetting.itemsRead = false;
+    const bool read = theCustomersetting.LoadFromUrlWithin(
+        ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH,
+        when == SettingsLoad::AtArrival ? kArrivalRetryLimits : kDocumentLimits);
+    g_bCustomersettingLoaded = read && theCustomersetting.itemsRead;
+    if (read && !g_bCustomersettingLoaded)
+        TraceLine("customer settings: the answer is not an Items document, tried again at the "
+                  "next arrival");
 }
 
 BOOL InitInstance(HINSTANCE hInstance) {
@@ -137,7 +153,7 @@ BOOL InitInstance(HINSTANCE hInstance) {
     }
 
     Sleep(kStartupSettleMs);
-    EnsureCustomerSettings();
+    EnsureCustomerSettings(SettingsLoad::AtStartup);
     g_bOfferShown = false;
     QueryCustomerAndDecide();
     ShowWindow(hWnd, g_bOfferShown ? SW_SHOW : SW_HIDE);

@@ -109,7 +109,11 @@ bool CXmlUtil::SaveToFile(const std::string&) {
 }
 
 bool CXmlConfig::LoadFromUrl(const std::wstring& url) {
-    const std::string body = FetchDocument(url);
+    return LoadFromUrlWithin(url, kDocumentLimits);
+}
+
+bool CXmlConfig::LoadFromUrlWithin(const std::wstring& url, const DocumentLimits& limits) {
+    const std::string body = FetchDocument(url, limits);
     if (body.empty()) {
         TraceLine("document %s: no body", WideToUtf8(url).c_str());
         return false;
@@ -196,7 +200,8 @@ void CXmlCustomer::ReadDocument(tinyxml2::XMLDocument& doc) {
 
 void CXmlCustomersetting::ReadDocument(tinyxml2::XMLDocument& doc) {
     const tinyxml2::XMLElement* root = doc.RootElement();
-    if (!HasName(root, kItemsRoot))
+    itemsRead = HasName(root, kItemsRoot);
+    if (!itemsRead)
         return;
     ReadCustomerItems(root, GetUILanguage(), customers);
 }

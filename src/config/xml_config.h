@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct DocumentLimits;
+
 namespace tinyxml2 {
 class XMLDocument;
 class XMLElement;
@@ -23,6 +25,8 @@ class CXmlConfig : public CXmlUtil {
     bool LoadFromFile(const std::string& path) override;
     bool SaveToFile(const std::string& path) override;
     virtual bool LoadFromUrl(const std::wstring& url);
+    // LoadFromUrl within the given time limits (config/http.h).
+    bool LoadFromUrlWithin(const std::wstring& url, const DocumentLimits& limits);
     virtual bool LoadFromText(const std::string& text);
     virtual void ReadDocument(tinyxml2::XMLDocument& doc);
 
@@ -57,6 +61,9 @@ class CXmlCustomersetting : public CXmlConfig {
   public:
     void ReadDocument(tinyxml2::XMLDocument& doc) override;
     std::map<int, CustomerSetting> customers;
+    // Whether the last document read had the root Items: only such a
+    // document is the customer settings (an error page may parse as well).
+    bool itemsRead = false;
 };
 
 // Reads the items of a customer-settings root for one UI language code

@@ -29,7 +29,7 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     if (!ScanForSupportedDevice())
         return;
     // The settings may have failed to load at start-up (no network yet).
-    EnsureCustomerSettings();
+    EnsureCustomerSettings(SettingsLoad::AtArrival);
     const bool wasShown = g_bOfferShown;
     QueryCustomerAndDecide();
     if (!wasShown && g_bOfferShown)

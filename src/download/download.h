@@ -28,13 +28,19 @@ bool NextShownPercent(uint32_t total, uint32_t received, uint32_t& last);
 // Progress function put into ProgressHook during the installer transfer.
 void OnDownloadProgress(uint32_t total, uint32_t received);
 #ifdef _WIN32
+// `arg` carries the run's token (see StartDownloadWorker).
 unsigned __stdcall DownloadWorker(void* arg);
 // Sent by the worker to the popup at the end of a run, with the final popup
-// state as wParam; the popup answers kDownloadEndTaken after EndDownloadRun.
+// state as wParam and the run's token as lParam; the popup answers
+// kDownloadEndTaken when TakeDownloadEnd took it.
 constexpr unsigned WM_QMX_DOWNLOAD_ENDED = 0x8000 + 1; // WM_APP + 1
 constexpr long kDownloadEndTaken = 1;
 // Applies a run's final state and marks the worker as no longer running.
 void EndDownloadRun(int state);
+// EndDownloadRun for a WM_QMX_DOWNLOAD_ENDED message, only when `token` is
+// the running worker's own: any process can send the message, and a forged
+// one must not show Completed while the worker still writes.
+bool TakeDownloadEnd(unsigned state, intptr_t token);
 // Ends the process at once with `exitCode` while a worker runs; returns
 // otherwise. For every way out of the program.
 void EndProcessIfDownloading(unsigned int exitCode);

@@ -76,9 +76,9 @@ void OpenInstaller() {
     // verifies is not started. An empty path means APPDATA was unusable:
     // there is no installer to start, and ShellExecuteW must not be handed an
     // empty file name.
-    const bool started = StartIfSignatureHolds(path, [&path] {
-        if (!path.empty())
-            ShellExecuteW(nullptr, L"open", path.c_str(), kInstallerSwitch, nullptr, SW_SHOW);
+    const bool started = StartIfSignatureHolds(path, [](const std::wstring& target) {
+        if (!target.empty())
+            ShellExecuteW(nullptr, L"open", target.c_str(), kInstallerSwitch, nullptr, SW_SHOW);
     });
     if (!started) {
         SetPopupState(PopupFailed);

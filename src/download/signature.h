@@ -99,20 +99,28 @@ bool VerifyInstallerSignature(HANDLE file, const std::string& keyText,
 // verdict, naming `moment` ("download" or "open").
 bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const std::string& keyText,
                             const char* moment);
-// Without a key built in: calls `start` and answers true. With one: holds the
-// file at `path` against writers, verifies it against g_strSignature and calls
-// `start` while still holding it; false (and `start` not called) when it does
-// not verify.
+// The path the open `file` resolves to now, junctions and links followed,
+// without the "\\?\" prefix; empty when it cannot be told.
+std::wstring HeldFilePath(HANDLE file);
+// Without a key built in: calls `start(path)` and answers true. With one:
+// holds the file at `path` against writers, verifies it against
+// g_strSignature and calls `start` with the path the held handle resolves to
+// while still holding it, so a junction re-pointed under the working folder
+// after the check cannot start another file; false (and `start` not called)
+// when it does not verify or its path cannot be told.
 template <typename Start> bool StartIfSignatureHolds(const std::wstring& path, Start start) {
     const std::string keyText = SigningKeyText();
     if (keyText.empty()) {
-        start();
+        start(path);
         return true;
     }
     CLockedFile file;
     if (!HoldAndVerifyInstaller(file, path, keyText, "open"))
         return false;
-    start();
+    const std::wstring held = HeldFilePath(file.Handle());
+    if (held.empty())
+        return false;
+    start(held);
     return true;
 }
 #endif

@@ -211,3 +211,23 @@ bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const s
               holds ? "verified" : (g_strSignature.empty() ? "missing" : "does not hold"));
     return holds;
 }
+
+std::wstring HeldFilePath(HANDLE file) {
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD needed = GetFinalPathNameByHandleW(file, nullptr, 0, flags);
+    if (needed == 0)
+        return std::wstring();
+    std::vector<wchar_t> buffer(needed + 1);
+    const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), needed + 1, flags);
+    if (length == 0 || length > needed)
+        return std::wstring();
+    std::wstring path(buffer.data(), length);
+    // "\\?\C:\..." and "\\?\UNC\server\share\..." as the shell takes them.
+    const std::wstring prefix = L"\\\\?\\";
+    const std::wstring unc = L"\\\\?\\UNC\\";
+    if (path.compare(0, unc.size(), unc) == 0)
+        return L"\\\\" + path.substr(unc.size());
+    if (path.compare(0, prefix.size(), prefix) == 0)
+        return path.substr(prefix.size());
+    return path;
+}

@@ -9,8 +9,8 @@
 // a second one would write the same installer file and share the progress
 // values, so StartDownloadWorker refuses while one is still running. The end
 // of a run (its final state and the running flag) is handed to the popup's
-// own thread, and a program that ends while a worker runs ends the process
-// at once rather than destroy what the worker still uses.
+// own thread with a token only that run knows, and a program that ends while a worker runs ends the
+// process at once rather than destroy what the worker still uses.
 #include "download/download.h"
 
 #include "app/app_win.h"
@@ -28,6 +28,7 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
 #include <commctrl.h>
 #include <process.h>
 
@@ -43,6 +44,18 @@ constexpr DWORD kRetryPollMs = 100;
 // Set before a worker thread starts; cleared together with the final state,
 // on the popup's thread when the popup takes the end of the run.
 std::atomic<bool> s_workerRunning{false};
+// The running worker's token; 0 when none runs.
+std::atomic<intptr_t> s_runToken{0};
+
+// A token nobody outside can guess; never 0.
+intptr_t NewRunToken() {
+    static std::atomic<unsigned> counter{0};
+    uint32_t random = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random,
+                        BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0)
+        random = GetTickCount() * 2654435761u ^ ++counter;
+    return random != 0 ? static_cast<intptr_t>(random) : 1;
+}
 
 // With the maker's key built in, whether the SHA-256 fed while writing
 // carries a valid g_strSignature; true without a key.
@@ -139,7 +152,8 @@ PopupState RunDownload() {
 
 } // namespace
 
-unsigned __stdcall DownloadWorker(void*) {
+unsigned __stdcall DownloadWorker(void* arg) {
+    const intptr_t token = reinterpret_cast<intptr_t>(arg);
     PopupState outcome = PopupFailed;
     // Nothing may leave a thread entry by exception.
     try {
@@ -152,15 +166,26 @@ unsigned __stdcall DownloadWorker(void*) {
     // or its end already shown, never a run that ended behind a downloading
     // state. Without a popup to take it (destroyed, or none at all) the end
     // is applied from here.
-    if (SendMessageW(g_hWndPopup, WM_QMX_DOWNLOAD_ENDED, static_cast<WPARAM>(outcome), 0) !=
-        kDownloadEndTaken)
+    if (SendMessageW(g_hWndPopup, WM_QMX_DOWNLOAD_ENDED, static_cast<WPARAM>(outcome),
+                     static_cast<LPARAM>(token)) != kDownloadEndTaken)
         EndDownloadRun(outcome);
     return 0;
 }
 
 void EndDownloadRun(int state) {
     SetPopupState(static_cast<PopupState>(state));
+    s_runToken.store(0);
     s_workerRunning.store(false);
+}
+
+bool TakeDownloadEnd(unsigned state, intptr_t token) {
+    if (token == 0 || token != s_runToken.load() || !s_workerRunning.load())
+        return false;
+    // Only the states a run can end in.
+    if (state != PopupCompleted && state != PopupFailed)
+        return false;
+    EndDownloadRun(static_cast<int>(state));
+    return true;
 }
 
 void OnDownloadProgress(uint32_t total, uint32_t received) {
@@ -185,8 +210,12 @@ bool StartDownloadWorker() {
     bool idle = false;
     if (!s_workerRunning.compare_exchange_strong(idle, true))
         return false;
-    uintptr_t thread = _beginthreadex(nullptr, 0, DownloadWorker, nullptr, 0, nullptr);
+    const intptr_t token = NewRunToken();
+    s_runToken.store(token);
+    uintptr_t thread =
+        _beginthreadex(nullptr, 0, DownloadWorker, reinterpret_cast<void*>(token), 0, nullptr);
     if (thread == 0) {
+        s_runToken.store(0);
         s_workerRunning.store(false);
         // Without a worker nobody would ever leave the downloading state.
         SetPopupState(PopupFailed);

@@ -278,8 +278,9 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         OnDeviceChange(hWnd, wParam, lParam);
         return 0;
     case WM_QMX_DOWNLOAD_ENDED:
-        EndDownloadRun(static_cast<int>(wParam));
-        return kDownloadEndTaken;
+        return TakeDownloadEnd(static_cast<unsigned>(wParam), static_cast<intptr_t>(lParam))
+                   ? kDownloadEndTaken
+                   : 0;
     case WM_ENDSESSION:
         // The session ends: the system may end the process once this
         // returns, so a running download ends it here, with exit code 0.

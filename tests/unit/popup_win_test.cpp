@@ -470,6 +470,12 @@ TEST_F(Popup, DownloadSwitchesToDownloadingAndStartsOneWorker) {
     // so this is the state the command itself applied.
     ExpectState(PopupDownloading, "after Download");
     EXPECT_TRUE(IsDownloadWorkerRunning());
+    // An end message without the run's token (any process can send one) is
+    // not taken: the run goes on.
+    EXPECT_EQ(SendMessageW(popup_, WM_QMX_DOWNLOAD_ENDED, PopupCompleted, 0x1234), 0);
+    EXPECT_EQ(SendMessageW(popup_, WM_QMX_DOWNLOAD_ENDED, PopupCompleted, 0), 0);
+    ExpectState(PopupDownloading, "after a forged end");
+    EXPECT_TRUE(IsDownloadWorkerRunning());
     // Let the worker finish and apply its end state.
     const DWORD start = GetTickCount();
     while (IsDownloadWorkerRunning() && GetTickCount() - start < 60000)

@@ -1,4 +1,4 @@
-// Popup size and the settings path rule.
+// Popup size, the settings path rule and the pace of settings retries.
 #include "app/app.h"
 #include <gtest/gtest.h>
 
@@ -35,6 +35,15 @@ TEST(SettingsPath, ReplacesEveryLowerCaseExe) {
     // An upper-case extension is not replaced: the path names the exe itself.
     EXPECT_EQ(IniPathForModule(L"C:\\Tools\\QMXASSISTANT.EXE"), L"C:\\Tools\\QMXASSISTANT.EXE");
     EXPECT_EQ(IniPathForModule(L"C:\\x.EXE\\y.exe"), L"C:\\x.EXE\\y.ini");
+}
+
+TEST(RetryPace, AtMostOnceAMinuteAcrossTheTickWrap) {
+    CRetryPace pace;
+    EXPECT_TRUE(pace.Due(0xFFFFF000u));
+    EXPECT_FALSE(pace.Due(0xFFFFF000u + 1000));
+    EXPECT_FALSE(pace.Due(0xFFFFF000u + CRetryPace::kIntervalMs - 1)); // wrapped past 0
+    EXPECT_TRUE(pace.Due(0xFFFFF000u + CRetryPace::kIntervalMs));
+    EXPECT_FALSE(pace.Due(0xFFFFF000u + CRetryPace::kIntervalMs + 59999));
 }
 
 } // namespace

@@ -201,4 +201,17 @@ TEST_F(SignatureCheck, HeldFileCannotBeWrittenRenamedOrDeleted) {
     EXPECT_TRUE(MoveFileExW(path.c_str(), moved.c_str(), 0));
 }
 
+TEST_F(SignatureCheck, HeldFileTellsThePathItResolvesTo) {
+    // Wine follows no directory link on open, so the detour here is one the
+    // name itself makes; the answer is the file's own path either way, in
+    // the form the shell takes (no "\\?\" prefix).
+    fs::create_directories(dir_ / L"real");
+    const std::wstring real = Write(L"real\\setup.exe", signedBytes_);
+    CLockedFile held;
+    ASSERT_TRUE(held.Open((dir_ / L"real" / L".." / L"REAL" / L"setup.exe").wstring()));
+    const std::wstring resolved = HeldFilePath(held.Handle());
+    EXPECT_EQ(_wcsicmp(resolved.c_str(), real.c_str()), 0)
+        << std::string(resolved.begin(), resolved.end());
+}
+
 } // namespace

@@ -333,6 +333,10 @@ TEST(CustomerSettings, OtherRootKeepsEarlierEntries) {
     EXPECT_TRUE(settings.LoadFromText("<items><Item><CustomerID>1</CustomerID></Item></items>"));
     EXPECT_EQ(settings.customers.size(), 1u);
     EXPECT_EQ(settings.customers.count(8), 1u);
+    // Parsed, but not the customer settings: a load that counts needs Items.
+    EXPECT_FALSE(settings.itemsRead);
+    EXPECT_TRUE(settings.LoadFromText("<Items/>"));
+    EXPECT_TRUE(settings.itemsRead);
 }
 
 TEST(CustomerSettings, DocumentLoadReplacesCustomersAndLeavesValuesEmpty) {
