@@ -3,7 +3,9 @@
 #   make demo   - the assistant end to end against a bundled demo server
 #   make build  - both builds, no tests
 #   make bench  - transfer and digest speed against curl and md5sum (host),
-#                 and the release exe's size when it is built
+#                 the bytes to finish a cut transfer, and, with the Windows
+#                 build, the download check's time after the last byte under
+#                 Wine, and the release exe's size when it is built
 #   make package - the per-user installer build/windows/QmxAssistant-<version>.msi
 #                 (packaging/, wixl)
 #   make sign   - Authenticode-signs build/windows/QmxAssistant.exe with the
@@ -43,6 +45,9 @@ demo: build
 bench: host
 	cmake --build --preset host --target qmx_bench -j $(JOBS)
 	build/host/bench/qmx_bench
+	@if [ -f build/windows/build.ninja ] || [ -f build/windows/Makefile ]; then \
+	  cmake --build --preset windows --target qmx_bench_verdict -j $(JOBS) && \
+	  bench/verdict-under-wine.sh build/host build/windows; fi
 	@if [ -f build/windows/QmxAssistant.exe ]; then \
 	  cmake -DQMX_EXE=build/windows/QmxAssistant.exe -P cmake/exe-size.cmake; fi
 

@@ -4,12 +4,17 @@
 #include <cstdint>
 #include <string>
 
+#include "download/resume.h"
+
 // Values of the last installer description document ("orvanteer.xml"); each
 // keeps its earlier value when a later document lacks the key.
 extern std::string g_strVerson;
 extern std::string g_strDownLoad;
 extern std::string g_strMD5;
 extern uint32_t g_nLastPercent; // percentage last shown
+// What the installer file holds of an unfinished transfer, kept for the
+// life of the process (worker thread only).
+extern InstallerResume g_installerResume;
 
 // Shown percentage for (total, received): received / (total / 100), not
 // clamped, so a total that is not a multiple of 100 can pass 100 near its end.

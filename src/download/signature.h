@@ -44,6 +44,8 @@ std::string SigningKeyText();
 #ifdef _WIN32
 #include <windows.h>
 
+#include <bcrypt.h>
+
 // An installer file opened for reading with only read sharing: while this
 // holds it, nobody can write, replace, rename or delete it.
 class CLockedFile {
@@ -58,6 +60,28 @@ class CLockedFile {
 
   private:
     HANDLE m_h = INVALID_HANDLE_VALUE;
+};
+
+// SHA-256 fed piece by piece (CNG). A hasher that could not be set up, or
+// whose feeding failed once, answers false at Finish.
+class CSha256 {
+  public:
+    CSha256();
+    CSha256(const CSha256&) = delete;
+    CSha256& operator=(const CSha256&) = delete;
+    ~CSha256();
+    void Update(const void* data, size_t length);
+    // The digest of everything fed since construction or the last Finish;
+    // starts over afterwards.
+    bool Finish(std::array<uint8_t, kSha256Bytes>& digest);
+
+  private:
+    bool Begin();
+    void End();
+    BCRYPT_ALG_HANDLE m_algorithm = nullptr;
+    BCRYPT_HASH_HANDLE m_hash = nullptr;
+    std::vector<UCHAR> m_object;
+    bool m_ok = false;
 };
 
 // SHA-256 of the whole file behind `file`, read from its start (CNG).
@@ -75,9 +99,6 @@ bool VerifyInstallerSignature(HANDLE file, const std::string& keyText,
 // verdict, naming `moment` ("download" or "open").
 bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const std::string& keyText,
                             const char* moment);
-// True when no key is built in; otherwise whether the file at `path` carries
-// a valid g_strSignature. Used by the download worker after the MD5 matched.
-bool InstallerSignatureHolds(const std::wstring& path);
 // The path the open `file` resolves to now, junctions and links followed,
 // without the "\\?\" prefix; empty when it cannot be told.
 std::wstring HeldFilePath(HANDLE file);

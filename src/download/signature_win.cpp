@@ -59,7 +59,6 @@ template <NTSTATUS(WINAPI* Destroy)(BCRYPT_HANDLE)> class CngObject {
   private:
     BCRYPT_HANDLE m_h = nullptr;
 };
-using HashHandle = CngObject<BCryptDestroyHash>;
 using KeyHandle = CngObject<BCryptDestroyKey>;
 
 } // namespace
@@ -81,30 +80,71 @@ void CLockedFile::Close() {
     }
 }
 
-bool Sha256OfFile(HANDLE file, std::array<uint8_t, kSha256Bytes>& digest) {
-    if (file == INVALID_HANDLE_VALUE || file == nullptr)
-        return false;
-    AlgorithmHandle algorithm;
-    if (!algorithm.Open(BCRYPT_SHA256_ALGORITHM))
+CSha256::CSha256() {
+    m_ok = Begin();
+}
+
+CSha256::~CSha256() {
+    End();
+}
+
+bool CSha256::Begin() {
+    if (!Succeeded(BCryptOpenAlgorithmProvider(&m_algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        m_algorithm = nullptr;
+    if (m_algorithm == nullptr)
         return false;
     DWORD objectLength = 0;
     DWORD hashLength = 0;
     ULONG got = 0;
-    if (!Succeeded(BCryptGetProperty(algorithm.Get(), BCRYPT_OBJECT_LENGTH,
+    if (!Succeeded(BCryptGetProperty(m_algorithm, BCRYPT_OBJECT_LENGTH,
                                      reinterpret_cast<PUCHAR>(&objectLength), sizeof objectLength,
                                      &got, 0)) ||
-        !Succeeded(BCryptGetProperty(algorithm.Get(), BCRYPT_HASH_LENGTH,
+        !Succeeded(BCryptGetProperty(m_algorithm, BCRYPT_HASH_LENGTH,
                                      reinterpret_cast<PUCHAR>(&hashLength), sizeof hashLength, &got,
                                      0)) ||
         hashLength != kSha256Bytes || objectLength == 0)
         return false;
     // Windows 7 needs the caller's buffer for the hash object.
-    std::vector<UCHAR> object(objectLength);
-    HashHandle hash;
-    if (!Succeeded(BCryptCreateHash(algorithm.Get(), hash.Out(), object.data(), objectLength,
-                                    nullptr, 0, 0)))
+    m_object.assign(objectLength, 0);
+    if (!Succeeded(
+            BCryptCreateHash(m_algorithm, &m_hash, m_object.data(), objectLength, nullptr, 0, 0))) {
+        m_hash = nullptr;
         return false;
+    }
+    return true;
+}
 
+void CSha256::End() {
+    if (m_hash != nullptr)
+        BCryptDestroyHash(m_hash);
+    if (m_algorithm != nullptr)
+        BCryptCloseAlgorithmProvider(m_algorithm, 0);
+    m_hash = nullptr;
+    m_algorithm = nullptr;
+}
+
+void CSha256::Update(const void* data, size_t length) {
+    // BCryptHashData takes a ULONG length and a non-const buffer it only reads.
+    auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
+    while (m_ok && length > 0) {
+        const ULONG piece = length > MAXDWORD ? MAXDWORD : static_cast<ULONG>(length);
+        m_ok = Succeeded(BCryptHashData(m_hash, bytes, piece, 0));
+        bytes += piece;
+        length -= piece;
+    }
+}
+
+bool CSha256::Finish(std::array<uint8_t, kSha256Bytes>& digest) {
+    const bool ok = m_ok && Succeeded(BCryptFinishHash(m_hash, digest.data(), kSha256Bytes, 0));
+    End();
+    m_ok = Begin();
+    return ok;
+}
+
+bool Sha256OfFile(HANDLE file, std::array<uint8_t, kSha256Bytes>& digest) {
+    if (file == INVALID_HANDLE_VALUE || file == nullptr)
+        return false;
+    CSha256 hash;
     LARGE_INTEGER start;
     start.QuadPart = 0;
     if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
@@ -116,10 +156,9 @@ bool Sha256OfFile(HANDLE file, std::array<uint8_t, kSha256Bytes>& digest) {
             return false; // a read error must not pass as a shorter file
         if (read == 0)
             break;
-        if (!Succeeded(BCryptHashData(hash.Get(), block.data(), read, 0)))
-            return false;
+        hash.Update(block.data(), read);
     }
-    return Succeeded(BCryptFinishHash(hash.Get(), digest.data(), kSha256Bytes, 0));
+    return hash.Finish(digest);
 }
 
 bool VerifyDigestSignature(const SigningKey& key, const std::array<uint8_t, kSha256Bytes>& digest,
@@ -159,14 +198,6 @@ bool VerifyInstallerSignature(HANDLE file, const std::string& keyText,
     if (!Sha256OfFile(file, digest))
         return false;
     return VerifyDigestSignature(key, digest, signature);
-}
-
-bool InstallerSignatureHolds(const std::wstring& path) {
-    const std::string keyText = SigningKeyText();
-    if (keyText.empty())
-        return true;
-    CLockedFile file;
-    return HoldAndVerifyInstaller(file, path, keyText, "download");
 }
 
 bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const std::string& keyText,

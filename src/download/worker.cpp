@@ -7,6 +7,7 @@ std::string g_strDownLoad;
 std::string g_strMD5;
 std::string g_strSignature;
 uint32_t g_nLastPercent = 0;
+InstallerResume g_installerResume;
 
 namespace {
 constexpr uint32_t kPercent = 100;

@@ -18,6 +18,7 @@
 #include "config/text.h"
 #include "config/xml_config.h"
 #include "device/device.h"
+#include "download/digest_pair.h"
 #include "download/md5.h"
 #include "download/signature.h"
 #include "i18n/strings.h"
@@ -31,12 +32,14 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include <array>
 #include <atomic>
 
 namespace {
 
 const wchar_t kDescriptionFormat[] = L"%sorvanteer.xml";
 const wchar_t kProgressFormat[] = L"%s %d";
+constexpr DWORD kRetryPollMs = 100;
 
 // Set before a worker thread starts; cleared together with the final state,
 // on the popup's thread when the popup takes the end of the run.
@@ -54,6 +57,60 @@ intptr_t NewRunToken() {
     return random != 0 ? static_cast<intptr_t>(random) : 1;
 }
 
+// With the maker's key built in, whether the SHA-256 fed while writing
+// carries a valid g_strSignature; true without a key.
+bool SignatureHolds(CDigestPair& digests) {
+    const std::string keyText = SigningKeyText();
+    if (keyText.empty())
+        return true;
+    SigningKey key;
+    InstallerSignature signature;
+    std::array<uint8_t, kSha256Bytes> digest;
+    const bool holds = ParseSigningKey(keyText, key) &&
+                       ParseInstallerSignature(g_strSignature, signature) &&
+                       digests.Sha256(digest) && VerifyDigestSignature(key, digest, signature);
+    TraceLine("signature at download: %s",
+              holds ? "verified" : (g_strSignature.empty() ? "missing" : "does not hold"));
+    return holds;
+}
+
+// Waits `seconds` unless the user ends the download meanwhile (the never-ask
+// command clears the flag); false then.
+bool WaitBeforeRetry(unsigned seconds) {
+    for (unsigned slept = 0; slept < seconds * 1000; slept += kRetryPollMs) {
+        if (!IsDownloading())
+            return false;
+        Sleep(kRetryPollMs);
+    }
+    return IsDownloading();
+}
+
+// The transfer with its automatic retries: each try continues the file the
+// one before left. Whether any byte of the result came from an earlier try.
+bool TransferInstaller(const std::string& installer, CDigestPair& digests, bool& resumed) {
+    InstallerResume& kept = g_installerResume;
+    std::string validator = kept.ValidatorFor(g_strDownLoad, g_strMD5, g_strSignature);
+    for (int retry = 0;; ++retry) {
+        InstallerTransfer transfer;
+        transfer.validator = validator;
+        transfer.sink = &digests;
+        const bool done =
+            DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress, transfer);
+        if (transfer.offset > 0)
+            TraceLine("resume at byte %llu: status %ld, retry %d",
+                      static_cast<unsigned long long>(transfer.offset), transfer.status, retry);
+        resumed = resumed || transfer.appended;
+        // A finished file is never continued; an unfinished one only with the
+        // validator of the response its bytes came from.
+        validator = done ? std::string() : transfer.fileValidator;
+        kept = InstallerResume{validator, g_strDownLoad, g_strMD5, g_strSignature};
+        if (done)
+            return true;
+        if (!MayRetry(transfer.end, retry) || !WaitBeforeRetry(RetryDelaySeconds(retry + 1)))
+            return false;
+    }
+}
+
 PopupState RunDownload() {
     CXmlConfig description;
     // The directory must end with "/": the file name is glued on as it stands.
@@ -69,18 +126,27 @@ PopupState RunDownload() {
 
     const std::string installer = WideToUtf8(GetInstallerPath());
     g_nLastPercent = 0;
+    // The digests are fed while the file is written, so the verdict needs no
+    // further read of it.
+    CDigestPair digests(!SigningKeyText().empty());
+    bool resumed = false;
     SetDownloading(true);
-    bool downloaded = DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress);
+    const bool downloaded = TransferInstaller(installer, digests, resumed);
     SetDownloading(false);
     TraceLine("download %s: %s", g_strDownLoad.c_str(), downloaded ? "complete" : "failed");
+    if (!downloaded)
+        return PopupFailed;
 
     // The published digest is compared exactly as "%02x" writes it.
-    bool verified = downloaded && GetFileMD5(installer) == g_strMD5;
-    if (downloaded)
-        TraceLine("digest %s the published %s", verified ? "matches" : "differs from",
-                  g_strMD5.c_str());
+    bool verified = digests.Md5Hex() == g_strMD5;
+    TraceLine("digest %s the published %s", verified ? "matches" : "differs from",
+              g_strMD5.c_str());
     // With the maker's key built in, the signature must hold as well.
-    verified = verified && InstallerSignatureHolds(Utf8ToWide(installer));
+    verified = verified && SignatureHolds(digests);
+    // A continued file that does not verify may hold bytes of two different
+    // files: it goes, and the next run downloads it whole.
+    if (!verified && resumed)
+        DeleteFileW(Utf8ToWide(installer).c_str());
     return verified ? PopupCompleted : PopupFailed;
 }
 

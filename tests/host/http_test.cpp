@@ -319,10 +319,79 @@ TEST_F(DownloadToFileTest, TransferCutMidwayFailsAndLeavesThePartialFile) {
     EXPECT_EQ(errors.rfind("curl_easy_perform() failed: ", 0), 0u) << errors;
 }
 
-TEST_F(DownloadToFileTest, ErrorPageIsStoredLikeAnyBody) {
-    // The status is not examined; the digest check later refuses such a file.
-    ASSERT_TRUE(Download(FaultUrl("/status404")));
-    EXPECT_EQ(ReadFile(target), "<html><body><h1>404 Not Found</h1></body></html>");
+TEST_F(DownloadToFileTest, ErrorPageFailsAndIsNotStored) {
+    InstallerTransfer transfer;
+    EXPECT_FALSE(DownloadToFile(FaultUrl("/status404"), target, &RecordProgress, transfer));
+    EXPECT_EQ(transfer.status, 404);
+    EXPECT_EQ(transfer.end, TransferEnd::Refused);
+    EXPECT_EQ(ReadFile(target), "");
+}
+
+// Collects what the transfer feeds, as the digests see it.
+struct CollectingSink : WrittenBytesSink {
+    std::string bytes;
+    void Restart() override { bytes.clear(); }
+    void Feed(const void* data, size_t size) override {
+        bytes.append(static_cast<const char*>(data), size);
+    }
+};
+
+class ResumedDownload : public DownloadToFileTest {
+  protected:
+    // The validator nginx gives the installer, learnt from a whole transfer.
+    std::string LearnValidator() {
+        InstallerTransfer whole;
+        EXPECT_TRUE(DownloadToFile(NginxUrl("/files/installer.bin"), target, nullptr, whole));
+        EXPECT_EQ(whole.fileValidator.front(), '"') << "nginx sends a strong ETag";
+        return whole.fileValidator;
+    }
+    bool Resume(const std::string& kept, const std::string& validator) {
+        WriteFile(target, kept);
+        g_progress.clear();
+        transfer = InstallerTransfer();
+        transfer.validator = validator;
+        transfer.sink = &sink;
+        sink.bytes = "stale";
+        return DownloadToFile(NginxUrl("/files/installer.bin"), target, &RecordProgress, transfer);
+    }
+    InstallerTransfer transfer;
+    CollectingSink sink;
+};
+
+TEST_F(ResumedDownload, KeptBytesAreContinuedWithARange) {
+    const std::string validator = LearnValidator();
+    const size_t kept = kInstallerSize * 6 / 10;
+    ASSERT_TRUE(Resume(Pattern(kInstallerSize).substr(0, kept), validator));
+    EXPECT_EQ(transfer.status, 206);
+    EXPECT_TRUE(transfer.appended);
+    EXPECT_EQ(transfer.offset, kept);
+    EXPECT_EQ(transfer.bodyBytes, kInstallerSize - kept);
+    EXPECT_EQ(ReadFile(target), Pattern(kInstallerSize));
+    EXPECT_EQ(sink.bytes, Pattern(kInstallerSize)) << "the kept prefix is fed first";
+    // Progress counts the whole file, from where the kept bytes end.
+    ASSERT_FALSE(g_progress.empty());
+    EXPECT_EQ(g_progress.front().first, kInstallerSize);
+    EXPECT_GE(g_progress.front().second, kept);
+    ExpectProgressWithinTotal();
+    EXPECT_EQ(g_progress.back().second, kInstallerSize);
+}
+
+TEST_F(ResumedDownload, AnotherValidatorGetsTheWholeFile) {
+    LearnValidator();
+    ASSERT_TRUE(Resume("0123456789", "\"changed\""));
+    EXPECT_EQ(transfer.status, 200);
+    EXPECT_FALSE(transfer.appended);
+    EXPECT_EQ(ReadFile(target), Pattern(kInstallerSize));
+    EXPECT_EQ(sink.bytes, Pattern(kInstallerSize));
+}
+
+TEST_F(ResumedDownload, KeptBytesPastTheEndAskForTheWholeFileAgain) {
+    const std::string validator = LearnValidator();
+    ASSERT_TRUE(Resume(Pattern(kInstallerSize + 10), validator)); // 416, then whole
+    EXPECT_EQ(transfer.status, 200);
+    EXPECT_FALSE(transfer.appended);
+    EXPECT_EQ(ReadFile(target), Pattern(kInstallerSize));
+    EXPECT_EQ(sink.bytes, Pattern(kInstallerSize));
 }
 
 TEST_F(DownloadToFileTest, ExistingFileIsReplaced) {

@@ -2,6 +2,7 @@
 // at build time verifies, and every way a signature or its file can be wrong
 // fails. The checked file is held so that nobody can write, rename or delete
 // it until it is let go.
+#include "download/digest_pair.h"
 #include "download/signature.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,40 @@ TEST_F(SignatureCheck, Sha256MatchesTheStandardExample) {
                                             0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c,
                                             0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
     EXPECT_TRUE(std::equal(digest.begin(), digest.end(), expected));
+}
+
+TEST(DigestPair, BothDigestsOfWhatWasFedSinceTheLastRestart) {
+    // RFC 1321 and FIPS 180-2 examples, "abc" fed in pieces after other bytes.
+    CDigestPair pair(true);
+    pair.Feed("dropped", 7);
+    pair.Restart();
+    pair.Feed("a", 1);
+    pair.Feed("bc", 2);
+    EXPECT_EQ(pair.Md5Hex(), "900150983cd24fb0d6963f7d28e17f72");
+    std::array<uint8_t, kSha256Bytes> digest;
+    ASSERT_TRUE(pair.Sha256(digest));
+    const uint8_t expected[kSha256Bytes] = {0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea,
+                                            0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
+                                            0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c,
+                                            0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+    EXPECT_TRUE(std::equal(digest.begin(), digest.end(), expected));
+
+    CDigestPair md5Only(false);
+    md5Only.Feed("", 0);
+    EXPECT_EQ(md5Only.Md5Hex(), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_FALSE(md5Only.Sha256(digest));
+}
+
+TEST_F(SignatureCheck, DigestPairFedInPiecesVerifiesTheSignedFile) {
+    CDigestPair pair(true);
+    for (size_t at = 0; at < signedBytes_.size(); at += 1000)
+        pair.Feed(signedBytes_.data() + at, std::min<size_t>(1000, signedBytes_.size() - at));
+    SigningKey key;
+    InstallerSignature signature;
+    ASSERT_TRUE(ParseSigningKey(key_, key) && ParseInstallerSignature(signature_, signature));
+    std::array<uint8_t, kSha256Bytes> digest;
+    ASSERT_TRUE(pair.Sha256(digest));
+    EXPECT_TRUE(VerifyDigestSignature(key, digest, signature));
 }
 
 TEST_F(SignatureCheck, HeldFileCannotBeWrittenRenamedOrDeleted) {

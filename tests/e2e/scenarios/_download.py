@@ -35,13 +35,21 @@ HOLD_LIMIT_S = 90  # a held transfer goes on by itself after this long
 
 class InstallerServer:
     """Serves one file at /setup.exe on a loopback port of the scenario's
-    range. With hold_at, every transfer sends that many bytes, then waits for
-    release() (sends the rest) or cut() (closes the connection)."""
+    range, with an ETag, honouring "Range: bytes=N-" and "If-Range" as a
+    static file server does (unless ranges=False). With hold_at (a file
+    offset), a transfer that reaches it waits for release() (sends the rest)
+    or cut() (closes the connection); once=True holds or cuts only the first
+    transfer that gets there. Every answer is logged in `answers` as
+    (status, first byte, body bytes sent, If-Range sent)."""
 
-    def __init__(self, s, data, hold_at=None):
+    def __init__(self, s, data, hold_at=None, ranges=True):
         self.data = data
+        self.etag = '"v1"'
+        self.ranges = ranges
         self.hold_at = hold_at
+        self.once = False
         self.gets = 0
+        self.answers = []
         self.held = threading.Event()     # a transfer reached hold_at
         self._go = threading.Event()
         self._cut = False
@@ -54,6 +62,18 @@ class InstallerServer:
             def log_message(self, *args):
                 pass
 
+            def first_byte(self):
+                wanted = self.headers.get("Range", "")
+                if_range = self.headers.get("If-Range")
+                if not owner.ranges or not wanted.startswith("bytes=") or not wanted.endswith("-"):
+                    return 0
+                if if_range is not None and if_range != owner.etag:
+                    return 0  # another file now: the whole of it
+                try:
+                    return int(wanted[len("bytes="):-1])
+                except ValueError:
+                    return 0
+
             def do_GET(self):
                 with owner._lock:
                     owner.gets += 1
@@ -62,23 +82,49 @@ class InstallerServer:
                     self.send_header("Content-Length", "0")
                     self.end_headers()
                     return
-                self.send_response(200)
+                data = owner.data
+                first = self.first_byte()
+                entry = [200, first, 0, self.headers.get("If-Range")]
+                owner.answers.append(entry)
+                if first >= len(data) > 0:
+                    entry[0] = 416
+                    self.send_response(416)
+                    self.send_header("Content-Range", "bytes */%d" % len(data))
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                    return
+                if first > 0:
+                    entry[0] = 206
+                    self.send_response(206)
+                    self.send_header("Content-Range",
+                                     "bytes %d-%d/%d" % (first, len(data) - 1, len(data)))
+                else:
+                    self.send_response(200)
                 self.send_header("Content-Type", "application/octet-stream")
-                self.send_header("Content-Length", str(len(owner.data)))
+                self.send_header("Content-Length", str(len(data) - first))
+                self.send_header("ETag", owner.etag)
                 self.end_headers()
                 try:
-                    first = owner.data if owner.hold_at is None else owner.data[:owner.hold_at]
-                    self.wfile.write(first)
-                    self.wfile.flush()
-                    if owner.hold_at is None:
+                    hold = owner.hold_at
+                    if hold is None or hold < first:
+                        self.wfile.write(data[first:])
+                        entry[2] = len(data) - first
                         return
+                    self.wfile.write(data[first:hold])
+                    self.wfile.flush()
+                    entry[2] = hold - first
                     owner.held.set()
+                    if owner.once:
+                        owner.hold_at = None
                     owner._go.wait(HOLD_LIMIT_S)
+                    if owner.once:
+                        owner.hold_at = None
                     if owner._cut:
                         self.close_connection = True
                         return
-                    self.wfile.write(owner.data[owner.hold_at:])
+                    self.wfile.write(data[hold:])
                     self.wfile.flush()
+                    entry[2] = len(data) - first
                 except (BrokenPipeError, ConnectionResetError):
                     self.close_connection = True
 
@@ -99,9 +145,22 @@ class InstallerServer:
         """Whether release() or cut() let the held transfers go on."""
         return self._go.is_set()
 
-    def cut(self):
+    def cut(self, once=False):
+        self.once = once
         self._cut = True
         self._go.set()
+
+    def heal(self):
+        """From now on every transfer is served whole."""
+        self.hold_at = None
+        self._cut = False
+
+    def answered(self, fields=2):
+        """The answers so far as tuples of their first `fields` fields."""
+        return [tuple(a[:fields]) for a in self.answers]
+
+    def bytes_sent(self):
+        return sum(entry[2] for entry in self.answers)
 
     def stop(self):
         self._go.set()
@@ -112,6 +171,13 @@ class InstallerServer:
 def standin_bytes(s):
     with open(s.standin_exe, "rb") as f:
         return f.read()
+
+
+def large_installer(s, mib=4):
+    """The stand-in program with `mib` MiB of data behind it (it still runs),
+    so that downloading it twice costs clearly more than once."""
+    data = standin_bytes(s)
+    return data + bytes((i * 7) & 0xFF for i in range(256)) * (mib * 4096)
 
 
 def md5_hex(data):
@@ -170,8 +236,8 @@ def wait_state(s, expected, what, timeout=30):
         s.fail("%s: shown %s, expected %s" % (what, sorted(last.get("ids", ())), sorted(expected)))
 
 
-def start_with_offer(s):
-    app = s.start()
+def start_with_offer(s, env=None):
+    app = s.start(env=env)
     s.check_eq(s.wait_settled(app), "running", "after start-up")
     s.wait_popup(visible=True, timeout=10)
     wait_state(s, OFFER, "the offer", timeout=10)
