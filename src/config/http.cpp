@@ -5,12 +5,16 @@
 // and relays its progress through ProgressHook. The documents carry "https:"
 // addresses but the server is reached over plain HTTP, so both rewrite the
 // scheme before the transfer and restrict libcurl to HTTP, redirects included.
+// A build with QMX_TLS keeps "https:" and puts each transfer under the TLS
+// rules of config/tls.h; it also follows a document's redirects (CDNs send
+// plain-HTTP requests on to HTTPS).
 // Every failure is reported only as an empty body or a false result. The
 // network may lie or stall: a document body is bounded while it arrives, and
 // both transfers end when nothing arrives for a minute.
 #include "config/http.h"
 #include "config/proxy.h"
 #include "config/text.h"
+#include "config/tls.h"
 #include "download/file_ex.h"
 
 // The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
@@ -32,9 +36,10 @@ constexpr long kDocumentTimeoutSeconds = 3000; // both connect and whole transfe
 constexpr long kStallBytesPerSecond = 1;
 constexpr long kStallSeconds = 60;
 constexpr long kMaxInstallerRedirects = 30;
+constexpr long kMaxDocumentRedirects = 10; // TLS build only
 constexpr long kInstallerReceiveBuffer = 102400;
 const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
-const char* const kAllowedProtocols = "http";
+const char* const kAllowedProtocols = TransferProtocols(kTlsBuild);
 
 struct EasyCleanup {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -69,7 +74,8 @@ struct ProgressHookScope {
 
 std::string TransferUrl(const std::wstring& url) {
     std::wstring plain = url;
-    ReplaceAll(plain, L"https:", L"http:");
+    if (!kTlsBuild)
+        ReplaceAll(plain, L"https:", L"http:");
     return WideToAnsi(plain);
 }
 
@@ -167,6 +173,11 @@ std::string FetchDocument(const std::wstring& url) {
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
     EndStalledTransfers(h);
+    if (kTlsBuild) {
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxDocumentRedirects);
+    }
+    TlsTransferCheck tls(h);
 
     const CURLcode code = curl_easy_perform(h);
     handle.reset(); // before the header list it points at
@@ -205,6 +216,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
     EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
+    TlsTransferCheck tls(h);
 
     const CURLcode code = curl_easy_perform(h);
     file.Close();

@@ -8,6 +8,7 @@
 // "<local>" nor wildcards inside a name.
 #include "config/proxy.h"
 
+#include "config/tls.h"
 #include "support/trace.h"
 
 #include <curl/curl.h>
@@ -110,18 +111,22 @@ std::string UrlHost(const std::string& url) {
 
 } // namespace
 
-std::string PickHttpProxy(const std::string& proxyList) {
+std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme) {
     std::string plain;
     for (const std::string& entry : SplitList(proxyList)) {
         const size_t equals = entry.find('=');
         if (equals == std::string::npos) {
             if (plain.empty())
                 plain = entry;
-        } else if (Lower(entry.substr(0, equals)) == "http" && equals + 1 < entry.size()) {
+        } else if (Lower(entry.substr(0, equals)) == scheme && equals + 1 < entry.size()) {
             return entry.substr(equals + 1);
         }
     }
     return plain;
+}
+
+std::string PickHttpProxy(const std::string& proxyList) {
+    return PickProxyForScheme(proxyList, "http");
 }
 
 std::string CurlNoProxyList(const std::string& bypassList) {
@@ -163,7 +168,10 @@ bool BypassesProxy(const std::string& bypassList, const std::string& url) {
 CurlProxy CurlProxyFromWinHttp(const std::string& proxyList, const std::string& bypassList,
                                const std::string& url) {
     CurlProxy choice;
-    choice.proxy = PickHttpProxy(proxyList);
+    // An "https:" address (TLS build only) is tunnelled through the
+    // "https=" entry with CONNECT, as Windows does.
+    choice.proxy = kTlsBuild && IsHttpsAddress(url) ? PickProxyForScheme(proxyList, "https")
+                                                    : PickHttpProxy(proxyList);
     if (choice.proxy.empty() || BypassesProxy(bypassList, url))
         return CurlProxy();
     choice.noProxy = CurlNoProxyList(bypassList);

@@ -18,6 +18,10 @@ struct CurlProxy {
 // "http=" entry, else the first entry without a scheme; empty when none.
 std::string PickHttpProxy(const std::string& proxyList);
 
+// The same for another scheme ("https": the first "https=" entry, else the
+// first entry without a scheme).
+std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme);
+
 // A WinHTTP bypass list ("a.example;*.corp;10.*;<local>") as libcurl's
 // no-proxy list: "*." and "." prefixes become a domain, trailing IPv4
 // wildcards become CIDR blocks, a scheme prefix is dropped. Entries libcurl
