@@ -34,6 +34,11 @@ namespace {
 // together they may take this long before revocation counts as unknown.
 constexpr DWORD kRevocationFetchMs = 5000;
 constexpr DWORD kTls12AndLater = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
+// SECURITY_FLAG_IGNORE_REVOCATION (wininet.h): revocation is judged from the
+// chain's own bits instead. Wine's SSL policy stops at an unknown revocation
+// state before it compares the host name, so without this a certificate for
+// another name would pass whenever revocation cannot be learnt.
+constexpr DWORD kPolicyLeavesRevocationToChain = 0x00000080;
 
 struct CertContextFree {
     void operator()(const CERT_CONTEXT* cert) const { CertFreeCertificateContext(cert); }
@@ -109,6 +114,7 @@ std::string VerifyServer(CtxtHandle* context, const std::string& host, DWORD& pr
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
     ssl.pwszServerName = &name[0];
+    ssl.fdwChecks = kPolicyLeavesRevocationToChain;
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;
     policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
