@@ -1,21 +1,28 @@
 // The program's two HTTP transfers, on libcurl's easy interface.
 //
 // FetchDocument asks for a small XML document with an empty POST and returns
-// its body, whatever the status; DownloadToFile GETs the installer into a file
-// and relays its progress through ProgressHook. The documents carry "https:"
-// addresses but the server is reached over plain HTTP, so both rewrite the
-// scheme before the transfer and restrict libcurl to HTTP, redirects included.
-// A build with QMX_TLS keeps "https:" and puts each transfer under the TLS
-// rules of config/tls.h; it also follows a document's redirects (CDNs send
-// plain-HTTP requests on to HTTPS).
-// Every failure is reported only as an empty body or a false result. The
-// network may lie or stall: a document body is bounded while it arrives, and
-// both transfers end when nothing arrives for a minute.
+// its body when the answer is a 2xx; DownloadToFile GETs the installer into a
+// file and relays its progress through ProgressHook. The documents carry
+// "https:" addresses but the server is reached over plain HTTP, so both
+// rewrite the scheme before the transfer and restrict libcurl to HTTP.
+// A build with QMX_TLS keeps "https:", puts each transfer under the TLS
+// check of config/tls.h, never follows a redirect from HTTPS down to plain
+// HTTP, and follows a document's redirects too (CDNs send plain-HTTP
+// requests on to HTTPS).
+//
+// Both run through PerformTransfer, which follows redirects itself rather
+// than let libcurl do it: every hop is routed on its own (the user's proxy
+// or direct, decided on the host libcurl's URL parser gives), and the body
+// of a redirect that is followed never reaches the caller. Every failure is
+// reported only as an empty body or a false result. The network may lie or
+// stall: a document body is bounded while it arrives, and both transfers
+// end when nothing arrives for a minute.
 #include "config/http.h"
 #include "config/proxy.h"
 #include "config/text.h"
 #include "config/tls.h"
 #include "download/file_ex.h"
+#include "support/trace.h"
 
 // The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
 // libcurl's header; it is what the download reports through.
@@ -23,21 +30,26 @@
 #include <curl/curl.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 ProgressHookFn ProgressHook = nullptr;
+const DocumentLimits kDocumentLimits = {3000, 3000};
 
 namespace {
 
-constexpr long kDocumentTimeoutSeconds = 3000; // both connect and whole transfer
 // A transfer that stays below one byte a second for a minute has stalled: a
 // server that keeps the connection open and sends nothing would otherwise
 // hold a document fetch for 50 minutes and the installer transfer for ever.
 constexpr long kStallBytesPerSecond = 1;
 constexpr long kStallSeconds = 60;
 constexpr long kMaxInstallerRedirects = 30;
-constexpr long kMaxDocumentRedirects = 10; // TLS build only
+constexpr long kMaxDocumentRedirects = kTlsBuild ? 10 : 0;
 constexpr long kInstallerReceiveBuffer = 102400;
+constexpr long kProxyLoginRequired = 407;
+// A redirect answer's body is dropped; one that goes on past this is no
+// redirect a server means, and ends the transfer.
+constexpr size_t kRedirectBodyLimit = 1024 * 1024;
 const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
 const char* const kAllowedProtocols = TransferProtocols(kTlsBuild);
 
@@ -123,7 +135,167 @@ int RelayProgress(void*, double downloadTotal, double downloaded, double, double
     return 0; // never cancels the transfer
 }
 
+struct UrlCleanup {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
+
+struct CurlText {
+    char* text = nullptr;
+    ~CurlText() { curl_free(text); }
+};
+
+// Where the body of the current hop goes.
+using BodySink = size_t (*)(char* data, size_t size, size_t count, void* userdata);
+
+// One transfer as PerformTransfer runs it. The handle carries every option
+// but the address and the route, which are set per hop.
+struct Transfer {
+    CURL* handle = nullptr;
+    std::string url;
+    // 0: a redirect answer is the result, as any other answer.
+    long maxRedirects = 0;
+    BodySink sink = nullptr;
+    void* sinkData = nullptr;
+    // Called before each hop's request, after its address and route are set.
+    std::function<void(CURL* handle, const std::string& url)> onHop;
+};
+
+struct TransferOutcome {
+    CURLcode code = CURLE_OK;
+    long status = 0; // HTTP status of the last answer, 0 without one
+};
+
+bool IsRedirect(long status) {
+    return status >= 300 && status < 400;
+}
+
+// The redirect target of the answer now on `h`, when one is to be followed.
+bool RedirectTarget(CURL* h, long maxRedirects, std::string& target) {
+    long status = 0;
+    char* location = nullptr;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
+    if (maxRedirects <= 0 || !IsRedirect(status) || location == nullptr)
+        return false;
+    target = location;
+    return true;
+}
+
+// Whether the answer now arriving on `h` is a redirect the transfer follows.
+// libcurl works out the target only once the answer has ended, so this looks
+// at the status and the Location header.
+bool ArrivingRedirect(CURL* h, long maxRedirects) {
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_header* location = nullptr;
+    return maxRedirects > 0 && IsRedirect(status) &&
+           curl_easy_header(h, "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK;
+}
+
+// What one hop's write callback sees: the caller's sink, unless the answer
+// is a redirect that will be followed; its body is then read and dropped
+// (so that libcurl works out the target), up to a bound.
+struct HopBody {
+    const Transfer* transfer = nullptr;
+    bool checked = false;
+    bool redirect = false;
+    size_t dropped = 0;
+};
+
+size_t RelayBody(char* data, size_t size, size_t count, void* userdata) {
+    HopBody* hop = static_cast<HopBody*>(userdata);
+    if (!hop->checked) {
+        hop->redirect = ArrivingRedirect(hop->transfer->handle, hop->transfer->maxRedirects);
+        hop->checked = true;
+    }
+    if (!hop->redirect)
+        return hop->transfer->sink(data, size, count, hop->transfer->sinkData);
+    hop->dropped += size * count;
+    return hop->dropped <= kRedirectBodyLimit ? size * count : 0;
+}
+
+// Routes the next request to `url`: the user's proxy or direct, as decided
+// here for the host libcurl will connect to. libcurl's own proxy choice
+// (environment variables, no-proxy suffix matching) never applies.
+bool RouteHop(CURL* h, const std::string& url, std::string& proxy) {
+    std::string host, normalized;
+    if (!ParseRequestUrl(url, host, normalized))
+        return false;
+    bool consulted = false;
+    const ProxyRoute route = UserProxyForUrl(normalized, host, consulted);
+    if (consulted)
+        TraceLine("proxy for %s: %s (%s)", normalized.c_str(),
+                  route.proxy.empty() ? "direct" : route.proxy.c_str(), route.why.c_str());
+    proxy = route.proxy;
+    curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    return true;
+}
+
+// Performs the transfer, following up to `maxRedirects` redirects one hop
+// at a time. A 301, 302 or 303 turns a POST into a GET, as browsers do.
+TransferOutcome PerformTransfer(const Transfer& transfer) {
+    TransferOutcome outcome;
+    CURL* h = transfer.handle;
+    std::string url = transfer.url;
+    for (long hop = 0;; ++hop) {
+        std::string proxy;
+        if (!RouteHop(h, url, proxy)) {
+            outcome.code = CURLE_URL_MALFORMAT;
+            return outcome;
+        }
+        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+        HopBody body;
+        body.transfer = &transfer;
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, RelayBody);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+        if (transfer.onHop)
+            transfer.onHop(h, url);
+        outcome.code = curl_easy_perform(h);
+        outcome.status = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
+        if (outcome.status == kProxyLoginRequired && !proxy.empty())
+            TraceLine("proxy %s asks for a login (407) for %s: the transfer fails", proxy.c_str(),
+                      url.c_str());
+        std::string target;
+        if (outcome.code != CURLE_OK || !RedirectTarget(h, transfer.maxRedirects, target))
+            return outcome;
+        if (hop >= transfer.maxRedirects) {
+            outcome.code = CURLE_TOO_MANY_REDIRECTS;
+            return outcome;
+        }
+        if (!RedirectAllowed(url, target, kTlsBuild)) {
+            TraceLine("TLS: redirect %ld from %s to %s refused, no fall-back to plain HTTP",
+                      outcome.status, url.c_str(), target.c_str());
+            outcome.code = CURLE_UNSUPPORTED_PROTOCOL;
+            return outcome;
+        }
+        TraceLine("redirect %ld from %s to %s", outcome.status, url.c_str(), target.c_str());
+        if (outcome.status >= 301 && outcome.status <= 303)
+            curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+        url = target;
+    }
+}
+
 } // namespace
+
+bool ParseRequestUrl(const std::string& url, std::string& host, std::string& normalized) {
+    UrlHandle parsed(curl_url());
+    if (!parsed)
+        return false;
+    // The flags libcurl itself parses a transfer's address with.
+    if (curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(),
+                     CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+        return false;
+    CurlText hostText, urlText;
+    if (curl_url_get(parsed.get(), CURLUPART_HOST, &hostText.text, 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_URL, &urlText.text, 0) != CURLUE_OK)
+        return false;
+    host = hostText.text;
+    normalized = urlText.text;
+    return true;
+}
 
 bool DocumentBody::Append(const char* data, size_t size) {
     const size_t room = kLimit - m_kept.size();
@@ -150,42 +322,49 @@ uint32_t ClampByteCount(double bytes) {
 }
 
 std::string FetchDocument(const std::wstring& url) {
+    return FetchDocument(url, kDocumentLimits);
+}
+
+std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits) {
     EasyHandle handle(curl_easy_init());
     if (!handle)
         return std::string();
     HeaderList headers(curl_slist_append(nullptr, kDocumentHeader));
-    const std::string address = TransferUrl(url);
     DocumentBody body;
+    Transfer transfer;
+    transfer.handle = handle.get();
+    transfer.url = TransferUrl(url);
+    transfer.maxRedirects = kMaxDocumentRedirects;
+    transfer.sink = AppendToBody;
+    transfer.sinkData = &body;
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
-    ApplyUserProxy(h, address);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kDocumentTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT, kDocumentTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.totalSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
     EndStalledTransfers(h);
-    if (kTlsBuild) {
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxDocumentRedirects);
-    }
     TlsTransferCheck tls(h);
 
-    const CURLcode code = curl_easy_perform(h);
+    const TransferOutcome outcome = PerformTransfer(transfer);
     handle.reset(); // before the header list it points at
     // A body past the limit was ended by AppendToBody: what it kept is the
     // result, as for a body that ends there.
-    if (code == CURLE_OK || (code == CURLE_WRITE_ERROR && body.Full()))
-        return body.Text();
-    return std::string();
+    if (outcome.code != CURLE_OK && !(outcome.code == CURLE_WRITE_ERROR && body.Full()))
+        return std::string();
+    // Only a real answer is a document: an error page, a captive portal's
+    // page or a proxy's login page may well be XML too.
+    if (outcome.status < 200 || outcome.status > 299) {
+        TraceLine("document %s: HTTP status %ld, not a document", transfer.url.c_str(),
+                  outcome.status);
+        return std::string();
+    }
+    return body.Text();
 }
 
 bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay) {
@@ -198,32 +377,30 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     CFileEx file;
     if (!file.Open(path, "wb"))
         return false;
-    const std::string address = TransferUrl(url);
     ProgressHookScope hookScope(relay);
+    Transfer transfer;
+    transfer.handle = handle.get();
+    transfer.url = TransferUrl(url);
+    transfer.maxRedirects = kMaxInstallerRedirects;
+    transfer.sink = WriteToFile;
+    transfer.sinkData = file.Stream();
 
     CURL* h = handle.get();
-    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
-    ApplyUserProxy(h, address);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, file.Stream());
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_PROGRESSFUNCTION, RelayProgress);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxInstallerRedirects);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
     // The library's default 16 KiB receive buffer costs a tenth of the
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
     EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
     TlsTransferCheck tls(h);
 
-    const CURLcode code = curl_easy_perform(h);
+    const TransferOutcome outcome = PerformTransfer(transfer);
     file.Close();
-    if (code != CURLE_OK)
-        fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(code));
+    if (outcome.code != CURLE_OK)
+        fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(outcome.code));
     // The handle goes first; the hook is emptied and the global reference
     // given back as the scope ends, on both paths.
     handle.reset();
-    return code == CURLE_OK;
+    return outcome.code == CURLE_OK && outcome.status != kProxyLoginRequired;
 }

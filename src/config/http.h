@@ -31,12 +31,30 @@ class DocumentBody {
 // 4 GiB and more give the largest value, negative or not-a-number 0.
 uint32_t ClampByteCount(double bytes);
 
+// Time limits of one document fetch, in seconds.
+struct DocumentLimits {
+    long connectSeconds;
+    long totalSeconds;
+};
+// What a document fetch allows unless told otherwise: 3000 s (50 minutes)
+// both to connect and for the whole transfer.
+extern const DocumentLimits kDocumentLimits;
+
+// The host a request to `url` connects to and the address as libcurl's own
+// URL parser reads it (scheme guessed where missing, as libcurl does for a
+// transfer). False when libcurl would refuse the address.
+bool ParseRequestUrl(const std::string& url, std::string& host, std::string& normalized);
+
 // POSTs an empty body with "Content-Type:text/xml; charset=utf-8" and returns
 // the body (at most 511999 bytes, cut at the first NUL); empty on failure,
-// including a transfer that receives nothing for a minute.
+// including an answer whose HTTP status is not 2xx (an error page, a captive
+// portal's or a proxy's login page) and a transfer that receives nothing for
+// a minute. Redirects are not followed.
 std::string FetchDocument(const std::wstring& url);
+std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits);
 
-// GETs `url` (redirects followed) into the file at the UTF-8 path `path`,
-// relaying progress to `relay` through ProgressHook. No overall time limit,
-// but a transfer that receives nothing for a minute fails.
+// GETs `url` (up to 30 redirects followed, each hop routed on its own) into
+// the file at the UTF-8 path `path`, relaying progress to `relay` through
+// ProgressHook. No overall time limit, but a transfer that receives nothing
+// for a minute fails, and so does one a proxy refuses for want of a login.
 bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHookFn relay);

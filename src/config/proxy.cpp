@@ -1,22 +1,19 @@
-// Turning WinHTTP's proxy and bypass lists into libcurl's proxy options.
+// The route of one request from WinHTTP's proxy and bypass lists.
 //
-// The address a transfer starts with is matched against the bypass list the
-// way Windows matches it, so the first request goes exactly where the user's
-// settings send it. libcurl also gets the entries of that list it can
-// express (CURLOPT_NOPROXY), for the hosts an installer redirect leads to;
-// libcurl matches a domain with its subdomains there, and knows neither
-// "<local>" nor wildcards inside a name.
+// Every request, each hop of a redirect included, is matched against the
+// bypass list the way Windows matches it, on the host libcurl's own URL
+// parser gives. libcurl gets only the outcome: the proxy or none. Its
+// no-proxy list would match a domain with its subdomains ("valdry.com" also
+// bypasses "download.valdry.com") and turn IPv4 wildcards into address
+// blocks, both unlike Windows, so it is never handed the bypass entries.
 #include "config/proxy.h"
-
-#include "config/tls.h"
-#include "support/trace.h"
-
-#include <curl/curl.h>
 
 #include <cctype>
 #include <vector>
 
 namespace {
+
+const char kDefaultProxyPort[] = "80";
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -48,33 +45,6 @@ std::string WithoutScheme(const std::string& entry) {
     return mark == std::string::npos ? entry : entry.substr(mark + 3);
 }
 
-// "10.*", "10.1.*", "10.1.2.*" as a CIDR block; empty for anything else.
-std::string Ipv4WildcardAsCidr(const std::string& entry) {
-    if (entry.size() < 3 || entry.compare(entry.size() - 2, 2, ".*") != 0)
-        return std::string();
-    const std::string head = entry.substr(0, entry.size() - 2);
-    std::vector<std::string> octets;
-    std::string octet;
-    for (char c : head + ".") {
-        if (c == '.') {
-            if (octet.empty() || octet.size() > 3 || std::stoi(octet) > 255)
-                return std::string();
-            octets.push_back(octet);
-            octet.clear();
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
-            octet += c;
-        } else {
-            return std::string();
-        }
-    }
-    if (octets.size() > 3)
-        return std::string();
-    std::string block;
-    for (size_t i = 0; i < 4; ++i)
-        block += (i ? "." : "") + (i < octets.size() ? std::to_string(std::stoi(octets[i])) : "0");
-    return block + "/" + std::to_string(8 * octets.size());
-}
-
 // Case-folded glob match where '*' stands for any run of characters.
 bool GlobMatch(const std::string& pattern, const std::string& text) {
     size_t p = 0, t = 0, star = std::string::npos, resume = 0;
@@ -97,19 +67,61 @@ bool GlobMatch(const std::string& pattern, const std::string& text) {
     return p == pattern.size();
 }
 
-// The host of "scheme://user@host:port/path", lower case, IPv6 brackets kept.
-std::string UrlHost(const std::string& url) {
-    std::string rest = WithoutScheme(url);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    const size_t at = rest.rfind('@');
-    if (at != std::string::npos)
-        rest = rest.substr(at + 1);
-    if (!rest.empty() && rest[0] == '[')
-        return Lower(rest.substr(0, rest.find(']') + 1));
-    return Lower(rest.substr(0, rest.find(':')));
+ProxyRoute Route(const std::string& proxy, const std::string& why) {
+    ProxyRoute route;
+    route.proxy = proxy;
+    route.why = why;
+    return route;
+}
+
+// The route from one pair of lists (manual, or an automatic answer).
+ProxyRoute FromLists(const std::string& proxyList, const std::string& bypassList,
+                     const std::string& host, const std::string& scheme,
+                     const std::string& source) {
+    const std::string proxy = PickProxyForScheme(proxyList, scheme);
+    if (proxy.empty())
+        return Route("", source + " names no proxy for " +
+                             (scheme == "https" ? "HTTPS" : "plain HTTP"));
+    if (BypassesProxy(bypassList, host))
+        return Route("", "on the bypass list of the " + source);
+    return Route(proxy, source);
 }
 
 } // namespace
+
+std::string ProxyWithPort(const std::string& entry) {
+    std::string rest = entry;
+    const size_t mark = rest.find("://");
+    if (mark != std::string::npos) {
+        if (Lower(rest.substr(0, mark)) != "http")
+            return std::string();
+        rest = rest.substr(mark + 3);
+    }
+    rest = rest.substr(0, rest.find('/'));
+    const size_t at = rest.rfind('@');
+    const std::string hostPort = at == std::string::npos ? rest : rest.substr(at + 1);
+    if (hostPort.empty() || hostPort[0] == ':')
+        return std::string();
+    size_t colon;
+    if (hostPort[0] == '[') {
+        const size_t close = hostPort.find(']');
+        if (close == std::string::npos || close == 1)
+            return std::string();
+        colon = hostPort.size() > close + 1 && hostPort[close + 1] == ':' ? close + 1
+                                                                          : std::string::npos;
+    } else {
+        colon = hostPort.find(':');
+    }
+    if (colon == std::string::npos)
+        return "http://" + rest + ":" + kDefaultProxyPort;
+    if (colon + 1 == hostPort.size())
+        return "http://" + rest + kDefaultProxyPort;
+    return "http://" + rest;
+}
+
+std::string PickHttpProxy(const std::string& proxyList) {
+    return PickProxyForScheme(proxyList, "http");
+}
 
 std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme) {
     std::string plain;
@@ -117,74 +129,54 @@ std::string PickProxyForScheme(const std::string& proxyList, const std::string& 
         const size_t equals = entry.find('=');
         if (equals == std::string::npos) {
             if (plain.empty())
-                plain = entry;
-        } else if (Lower(entry.substr(0, equals)) == scheme && equals + 1 < entry.size()) {
-            return entry.substr(equals + 1);
+                plain = ProxyWithPort(entry);
+        } else if (Lower(entry.substr(0, equals)) == scheme) {
+            const std::string proxy = ProxyWithPort(entry.substr(equals + 1));
+            if (!proxy.empty())
+                return proxy;
         }
     }
     return plain;
 }
 
-std::string PickHttpProxy(const std::string& proxyList) {
-    return PickProxyForScheme(proxyList, "http");
-}
-
-std::string CurlNoProxyList(const std::string& bypassList) {
-    std::string out;
-    for (const std::string& raw : SplitList(bypassList)) {
-        std::string entry = Lower(WithoutScheme(raw));
-        if (entry.empty() || entry[0] == '<')
-            continue; // "<local>" and the like: matched by BypassesProxy only
-        if (entry != "*") {
-            const std::string cidr = Ipv4WildcardAsCidr(entry);
-            if (!cidr.empty())
-                entry = cidr;
-            else if (entry.compare(0, 2, "*.") == 0)
-                entry = entry.substr(1); // libcurl: ".corp" is corp and below
-            if (entry.find('*') != std::string::npos || entry == ".")
-                continue;
-        }
-        out += (out.empty() ? "" : ",") + entry;
-    }
-    return out;
-}
-
-bool BypassesProxy(const std::string& bypassList, const std::string& url) {
-    const std::string host = UrlHost(url);
-    if (host.empty())
+bool BypassesProxy(const std::string& bypassList, const std::string& host) {
+    const std::string name = Lower(host);
+    if (name.empty())
         return false;
     for (const std::string& raw : SplitList(bypassList)) {
         const std::string entry = Lower(WithoutScheme(raw));
         if (entry == "<local>") {
-            if (host.find('.') == std::string::npos && host[0] != '[')
+            if (name.find('.') == std::string::npos && name[0] != '[')
                 return true;
-        } else if (GlobMatch(entry, host)) {
+        } else if (GlobMatch(entry, name)) {
             return true;
         }
     }
     return false;
 }
 
-CurlProxy CurlProxyFromWinHttp(const std::string& proxyList, const std::string& bypassList,
-                               const std::string& url) {
-    CurlProxy choice;
-    // An "https:" address (TLS build only) is tunnelled through the
-    // "https=" entry with CONNECT, as Windows does.
-    choice.proxy = kTlsBuild && IsHttpsAddress(url) ? PickProxyForScheme(proxyList, "https")
-                                                    : PickHttpProxy(proxyList);
-    if (choice.proxy.empty() || BypassesProxy(bypassList, url))
-        return CurlProxy();
-    choice.noProxy = CurlNoProxyList(bypassList);
-    return choice;
-}
-
-void ApplyUserProxy(void* handle, const std::string& url) {
-    const CurlProxy choice = UserProxyForUrl(url);
-    if (choice.proxy.empty())
-        return;
-    TraceLine("proxy %s for %s%s%s", choice.proxy.c_str(), url.c_str(),
-              choice.noProxy.empty() ? "" : ", bypassed for ", choice.noProxy.c_str());
-    curl_easy_setopt(static_cast<CURL*>(handle), CURLOPT_PROXY, choice.proxy.c_str());
-    if (!choice.noProxy.empty())
-        curl_easy_setopt(static_cast<CURL*>(handle), CURLOPT_NOPROXY, choice.noProxy.c_str());
+ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manualProxy,
+                       const std::string& manualBypass, const std::string& host,
+                       const std::string& scheme) {
+    switch (automatic.kind) {
+    case AutoProxyAnswer::Named:
+        return FromLists(automatic.proxy, automatic.bypass, host, scheme,
+                         "automatic configuration");
+    case AutoProxyAnswer::Direct:
+        return Route("", "automatic configuration says direct");
+    case AutoProxyAnswer::NoAnswer:
+    case AutoProxyAnswer::TooLate: {
+        const std::string late = automatic.kind == AutoProxyAnswer::TooLate
+                                     ? "no automatic answer in time"
+                                     : "no automatic answer";
+        if (PickProxyForScheme(manualProxy, scheme).empty())
+            return Route("", late + ", no manual proxy");
+        ProxyRoute route = FromLists(manualProxy, manualBypass, host, scheme, "manual setting");
+        route.why = late + ", " + route.why;
+        return route;
+    }
+    case AutoProxyAnswer::NotSet:
+        break;
+    }
+    return FromLists(manualProxy, manualBypass, host, scheme, "manual setting");
 }

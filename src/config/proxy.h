@@ -1,46 +1,68 @@
-// The current user's proxy for one transfer, turned into libcurl's terms.
+// The current user's proxy for one request, decided the way Windows decides.
 //
 // libcurl does not read the proxy settings Windows keeps for the user, so
-// before each transfer the program asks WinHTTP for them (proxy_win.cpp) and
-// hands the answer to the transfer handle. The translation from WinHTTP's
-// lists to libcurl's options is pure and lives in proxy.cpp.
+// before each request (each hop of a redirect included) the program asks
+// WinHTTP for them (proxy_win.cpp) and decides the route itself: automatic
+// detection and the setup script first, the manual proxy when they give no
+// answer, direct when neither names a proxy. The bypass list is matched as
+// Windows matches it; libcurl's own no-proxy matching is never used. The
+// decision from the lists is pure and lives in proxy.cpp.
 #pragma once
 #include <string>
 
-// What one transfer uses. An empty proxy means the transfer goes direct.
-struct CurlProxy {
-    std::string proxy;   // CURLOPT_PROXY, as the settings give it
-    std::string noProxy; // CURLOPT_NOPROXY, comma-separated
+// The route of one request: an empty proxy means direct. `why` says in a few
+// words what decided it, for the support trace.
+struct ProxyRoute {
+    std::string proxy; // CURLOPT_PROXY: "http://host:port"
+    std::string why;
 };
 
+// A proxy entry in the form libcurl takes it: "host", "host:port" or
+// "http://host:port" as "http://host:port", with port 80 when none is named
+// (libcurl's own default would be 1080). Empty for an entry libcurl would
+// reach by another protocol ("socks://...", "https://...") or with no host.
+std::string ProxyWithPort(const std::string& entry);
+
 // The entry of a WinHTTP proxy list ("host:port", or "http=host:port;https=...",
-// entries separated by ';' or blanks) that serves plain HTTP: the first
-// "http=" entry, else the first entry without a scheme; empty when none.
+// entries separated by ';' or blanks) that serves plain HTTP, as
+// ProxyWithPort gives it: the first "http=" entry, else the first entry
+// without a scheme name; empty when none (a list of only "https=" or
+// "socks=" entries).
 std::string PickHttpProxy(const std::string& proxyList);
 
-// The same for another scheme ("https": the first "https=" entry, else the
-// first entry without a scheme).
+// The same for the scheme "http" or "https": the first "https=" entry serves
+// an "https:" address (tunnelled with CONNECT), else the first entry without
+// a scheme name, as Windows picks them.
 std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme);
 
-// A WinHTTP bypass list ("a.example;*.corp;10.*;<local>") as libcurl's
-// no-proxy list: "*." and "." prefixes become a domain, trailing IPv4
-// wildcards become CIDR blocks, a scheme prefix is dropped. Entries libcurl
-// cannot express (other wildcards, "<local>") are left out.
-std::string CurlNoProxyList(const std::string& bypassList);
+// Whether `host` (as libcurl's URL parser gives it; IPv6 in brackets) is on
+// the bypass list as Windows matches it: case-insensitive, the whole host,
+// '*' matches any run of characters, "<local>" matches a host without a dot.
+bool BypassesProxy(const std::string& bypassList, const std::string& host);
 
-// Whether the host of `url` is on the bypass list as Windows matches it:
-// case-insensitive, '*' matches any run of characters, "<local>" matches a
-// host without a dot.
-bool BypassesProxy(const std::string& bypassList, const std::string& url);
+// What automatic detection or the setup script answered for one address.
+struct AutoProxyAnswer {
+    enum Kind {
+        NotSet,   // neither is switched on
+        NoAnswer, // no answer at all (no WPAD server, script unreachable)
+        TooLate,  // no answer within the bound
+        Direct,   // the answer says direct
+        Named,    // the answer names proxies
+    } kind = NotSet;
+    std::string proxy;  // WinHTTP proxy list of a Named answer
+    std::string bypass; // its bypass list
+};
 
-// The proxy for `url` from a WinHTTP proxy and bypass list.
-CurlProxy CurlProxyFromWinHttp(const std::string& proxyList, const std::string& bypassList,
-                               const std::string& url);
+// Windows' order: a named automatic answer decides (its bypass list
+// included), so does an automatic "direct"; without an automatic answer the
+// manual proxy and its bypass list decide; direct when no proxy is set.
+// `scheme` ("http", or "https" in a TLS build) picks the list entry.
+ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manualProxy,
+                       const std::string& manualBypass, const std::string& host,
+                       const std::string& scheme = "http");
 
-// The current user's proxy for `url`, the address exactly as the transfer
-// requests it (narrow, ANSI code page). Direct on the host build.
-CurlProxy UserProxyForUrl(const std::string& url);
-
-// Applies the user's proxy for `url` to a libcurl easy handle (a CURL*).
-// Nothing is set when the transfer goes direct.
-void ApplyUserProxy(void* handle, const std::string& url);
+// The current user's route for one request to `url` (the address as
+// libcurl's parser normalises it) whose host is `host`. Direct on the host
+// build. `consulted` is set when any proxy setting was looked at, so that
+// the plain direct case leaves no trace line.
+ProxyRoute UserProxyForUrl(const std::string& url, const std::string& host, bool& consulted);

@@ -1,7 +1,8 @@
-// The host build has no per-user proxy settings to read: every transfer goes
-// direct, as it did before (libcurl's own proxy environment variables aside).
+// The host build has no per-user proxy settings to read: every request goes
+// direct (libcurl's proxy environment variables are not used either).
 #include "config/proxy.h"
 
-CurlProxy UserProxyForUrl(const std::string&) {
-    return CurlProxy();
+ProxyRoute UserProxyForUrl(const std::string&, const std::string&, bool& consulted) {
+    consulted = false;
+    return ProxyRoute();
 }

@@ -1,14 +1,18 @@
-// Reading the current user's proxy settings through WinHTTP, once per
-// transfer, so that a change in the settings counts from the next fetch on.
+// Reading the current user's proxy settings through WinHTTP, for each
+// request, so that a change in the settings counts from the next one on.
 //
-// A manual proxy comes with its bypass list. With automatic detection or a
-// configuration script, WinHttpGetProxyForUrl answers for the address; it may
-// look for a WPAD server and download a script, so it runs on a helper thread
-// and the transfer waits for it only a bounded time. No answer, in time or at
-// all, means the transfer goes direct.
+// With automatic detection or a setup script switched on,
+// WinHttpGetProxyForUrl answers for the address first; it may look for a
+// WPAD server and download a script, so it runs on a helper thread and the
+// request waits for it only a bounded time. One WinHTTP session serves the
+// whole process, so that WinHTTP keeps what it learnt (an answer, or that
+// there is none) from one request to the next instead of searching again.
+// When the automatic side gives no answer, the manual proxy is used as
+// Windows does, and direct only when none is set (ChooseProxy, proxy.cpp).
 #include "config/proxy.h"
 
 #include "config/text.h"
+#include "config/tls.h"
 #include "support/trace.h"
 
 #include <windows.h>
@@ -65,14 +69,25 @@ struct AutoProxyLookup {
     std::string bypass;
 };
 
+// The process's one WinHTTP session, made on first use and kept until the
+// process ends (a lookup that outlived its bound may still be using it).
+HINTERNET ProxySession() {
+    static HINTERNET session = [] {
+        HINTERNET made = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                     WINHTTP_NO_PROXY_BYPASS, 0);
+        if (made)
+            WinHttpSetTimeouts(made, kScriptStepTimeoutMs, kScriptStepTimeoutMs,
+                               kScriptStepTimeoutMs, kScriptStepTimeoutMs);
+        return made;
+    }();
+    return session;
+}
+
 void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
     bool answered = false, named = false;
     std::string proxy, bypass;
-    HINTERNET session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session = ProxySession();
     if (session) {
-        WinHttpSetTimeouts(session, kScriptStepTimeoutMs, kScriptStepTimeoutMs,
-                           kScriptStepTimeoutMs, kScriptStepTimeoutMs);
         WINHTTP_AUTOPROXY_OPTIONS options = {};
         if (!lookup->scriptUrl.empty()) {
             options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
@@ -94,7 +109,6 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
             proxy = proxyText.Narrow();
             bypass = bypassText.Narrow();
         }
-        WinHttpCloseHandle(session);
     }
     std::lock_guard<std::mutex> hold(lookup->mutex);
     lookup->answered = answered;
@@ -105,7 +119,9 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
     lookup->finished.notify_all();
 }
 
-CurlProxy AutoProxyForUrl(const std::string& url, const std::wstring& scriptUrl, bool detect) {
+AutoProxyAnswer AskAutoProxy(const std::string& url, const std::wstring& scriptUrl, bool detect) {
+    AutoProxyAnswer answer;
+    answer.kind = AutoProxyAnswer::NoAnswer;
     auto lookup = std::make_shared<AutoProxyLookup>();
     lookup->url = AnsiToWide(url);
     lookup->scriptUrl = scriptUrl;
@@ -113,39 +129,40 @@ CurlProxy AutoProxyForUrl(const std::string& url, const std::wstring& scriptUrl,
     try {
         std::thread(RunAutoProxyLookup, lookup).detach();
     } catch (...) {
-        return CurlProxy(); // no thread: no answer
+        return answer; // no thread: no answer
     }
     std::unique_lock<std::mutex> hold(lookup->mutex);
     if (!lookup->finished.wait_for(hold, kAutoProxyBound, [&] { return lookup->done; })) {
-        TraceLine("proxy: automatic configuration gave no answer in time for %s, going direct",
-                  url.c_str());
-        return CurlProxy();
+        answer.kind = AutoProxyAnswer::TooLate;
+        return answer;
     }
-    if (!lookup->answered) {
-        TraceLine("proxy: automatic configuration found no proxy for %s, going direct",
-                  url.c_str());
-        return CurlProxy();
-    }
-    if (!lookup->named) {
-        TraceLine("proxy: automatic configuration says direct for %s", url.c_str());
-        return CurlProxy();
-    }
-    return CurlProxyFromWinHttp(lookup->proxy, lookup->bypass, url);
+    if (!lookup->answered)
+        return answer;
+    answer.kind = lookup->named ? AutoProxyAnswer::Named : AutoProxyAnswer::Direct;
+    answer.proxy = lookup->proxy;
+    answer.bypass = lookup->bypass;
+    return answer;
 }
 
 } // namespace
 
-CurlProxy UserProxyForUrl(const std::string& url) {
+ProxyRoute UserProxyForUrl(const std::string& url, const std::string& host, bool& consulted) {
+    consulted = false;
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
     if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
-        return CurlProxy();
+        return ProxyRoute();
     GlobalString scriptUrl, proxy, bypass;
     scriptUrl.text = config.lpszAutoConfigUrl;
     proxy.text = config.lpszProxy;
     bypass.text = config.lpszProxyBypass;
-    if (config.fAutoDetect || (scriptUrl.text && scriptUrl.text[0])) {
-        return AutoProxyForUrl(url, scriptUrl.text ? std::wstring(scriptUrl.text) : std::wstring(),
-                               config.fAutoDetect != FALSE);
-    }
-    return CurlProxyFromWinHttp(proxy.Narrow(), bypass.Narrow(), url);
+    AutoProxyAnswer automatic;
+    const bool script = scriptUrl.text && scriptUrl.text[0];
+    if (config.fAutoDetect || script)
+        automatic = AskAutoProxy(url, script ? std::wstring(scriptUrl.text) : std::wstring(),
+                                 config.fAutoDetect != FALSE);
+    const std::string manual = proxy.Narrow();
+    consulted = automatic.kind != AutoProxyAnswer::NotSet || !manual.empty();
+    // Only a TLS build requests "https:" addresses.
+    return ChooseProxy(automatic, manual, bypass.Narrow(), host,
+                       kTlsBuild && IsHttpsAddress(url) ? "https" : "http");
 }

@@ -38,11 +38,11 @@ bool DocumentAddressAllowed(const std::string& url, bool tls);
 
 #ifdef QMX_TLS
 // Puts one transfer (all its requests, redirects included) under the TLS
-// rules: TLS 1.2 at least, and before each request a check that refuses a
-// step down from HTTPS and, on a TLS connection, a server that the Windows
-// certificate store does not vouch for under the requested host name. A
-// refusal aborts the transfer (CURLE_ABORTED_BY_CALLBACK) and leaves a trace
-// line naming why. Lives as long as the transfer it was made for.
+// rules: TLS 1.2 at least, and before each request on a TLS connection a
+// check that refuses a server the Windows certificate store does not vouch
+// for under the requested host name. A refusal aborts the transfer
+// (CURLE_ABORTED_BY_CALLBACK) and leaves a trace line naming why. Lives as
+// long as the transfer it was made for.
 class TlsTransferCheck {
   public:
     explicit TlsTransferCheck(void* curlHandle);
@@ -54,7 +54,6 @@ class TlsTransferCheck {
 
   private:
     void* m_handle;
-    std::string m_lastUrl;
 };
 #else
 // The plain build speaks no TLS: nothing to check.

@@ -7,8 +7,7 @@
 // check to the system, and Wine's Schannel checks no certificate at all. The
 // chain is built with CertGetCertificateChain and judged with the SSL policy,
 // and the chain's own error bits are read too (a policy alone has passed a
-// partial chain). The same check also refuses a redirect from HTTPS back to
-// plain HTTP before anything is sent.
+// partial chain).
 #include "config/tls.h"
 
 #include "config/text.h"
@@ -154,13 +153,6 @@ bool TlsTransferCheck::BeforeRequest() {
     char* current = nullptr;
     curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &current);
     const std::string url = current ? current : "";
-    const std::string previous = m_lastUrl;
-    m_lastUrl = url;
-    if (!RedirectAllowed(previous, url, true)) {
-        TraceLine("TLS: redirect from %s to %s refused, no fall-back to plain HTTP",
-                  previous.c_str(), url.c_str());
-        return false;
-    }
     if (!IsHttpsAddress(url))
         return true;
 

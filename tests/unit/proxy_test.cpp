@@ -1,61 +1,95 @@
-// The user's proxy in libcurl's terms: which entry of a WinHTTP proxy list
-// serves plain HTTP, which bypass entries libcurl can take, and when the
-// address a transfer starts with goes direct.
+// The route of one request: which entry of a WinHTTP proxy list serves plain
+// HTTP and on which port, when a host is on the bypass list as Windows
+// matches it, the order of automatic and manual settings, and the host each
+// hop is decided on.
+#include "config/http.h"
 #include "config/proxy.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(PickHttpProxy, OneProxyForAllSchemes) {
-    EXPECT_EQ(PickHttpProxy("proxy.corp:3128"), "proxy.corp:3128");
-    EXPECT_EQ(PickHttpProxy("  http://proxy.corp:3128 ; other:80"), "http://proxy.corp:3128");
+TEST(PickHttpProxy, OneProxyForAllSchemesInEveryForm) {
+    EXPECT_EQ(PickHttpProxy("proxy.corp:3128"), "http://proxy.corp:3128");
+    EXPECT_EQ(PickHttpProxy("  http://proxy.corp:3128/ ; other:80"), "http://proxy.corp:3128");
+    EXPECT_EQ(PickHttpProxy("http=proxy.corp:8080"), "http://proxy.corp:8080");
+    EXPECT_EQ(PickHttpProxy("[::1]:3128"), "http://[::1]:3128");
 }
 
-TEST(PickHttpProxy, PerSchemeListGivesTheHttpEntry) {
-    EXPECT_EQ(PickHttpProxy("https=secure:443;HTTP=plain:8080;ftp=f:21"), "plain:8080");
-    EXPECT_EQ(PickHttpProxy("https=secure:443 ftp=f:21"), "");
-    EXPECT_EQ(PickHttpProxy("http="), "");
+TEST(PickHttpProxy, NoPortMeansPort80) {
+    EXPECT_EQ(PickHttpProxy("http=proxy.corp"), "http://proxy.corp:80");
+    EXPECT_EQ(PickHttpProxy("proxy.corp"), "http://proxy.corp:80");
+    EXPECT_EQ(PickHttpProxy("http://proxy.corp:"), "http://proxy.corp:80");
+    EXPECT_EQ(PickHttpProxy("[::1]"), "http://[::1]:80");
+}
+
+TEST(PickHttpProxy, OnlyOtherSchemesMeansDirect) {
+    EXPECT_EQ(PickHttpProxy("https=secure:443;HTTP=plain:8080;ftp=f:21"), "http://plain:8080");
+    EXPECT_EQ(PickHttpProxy("https=secure:443 socks=s:1080"), "");
+    EXPECT_EQ(PickHttpProxy("socks://s:1080"), "");
+    EXPECT_EQ(PickHttpProxy("http=;http=:80"), "");
     EXPECT_EQ(PickHttpProxy(""), "");
 }
 
-TEST(CurlNoProxyList, KeepsWhatLibcurlCanMatch) {
-    EXPECT_EQ(CurlNoProxyList("localhost; *.Corp.Example;.lan ;http://intra 127.0.0.1"),
-              "localhost,.corp.example,.lan,intra,127.0.0.1");
-    EXPECT_EQ(CurlNoProxyList("10.*;192.168.*;172.16.5.*"),
-              "10.0.0.0/8,192.168.0.0/16,172.16.5.0/24");
-    EXPECT_EQ(CurlNoProxyList("*"), "*");
+TEST(BypassesProxy, MatchesTheWholeHostAsWindowsDoes) {
+    const std::string list = "localhost;*.corp.example;10.*;<local>;valdry.com;intra";
+    EXPECT_TRUE(BypassesProxy(list, "LOCALHOST"));
+    EXPECT_TRUE(BypassesProxy(list, "dl.corp.example"));
+    EXPECT_TRUE(BypassesProxy(list, "10.1.2.3"));
+    EXPECT_TRUE(BypassesProxy(list, "fileserver"));
+    EXPECT_TRUE(BypassesProxy(list, "valdry.com"));
+    // Where libcurl's no-proxy list matched a suffix or an address block.
+    EXPECT_FALSE(BypassesProxy(list, "corp.example"));
+    EXPECT_FALSE(BypassesProxy(list, "download.valdry.com"));
+    EXPECT_FALSE(BypassesProxy(list, "dl.intra"));
+    EXPECT_FALSE(BypassesProxy("01.*", "1.2.3.4"));
+    EXPECT_FALSE(BypassesProxy("192.168.001.*", "192.168.1.7"));
+    EXPECT_FALSE(BypassesProxy(list, "[::1]"));
+    EXPECT_FALSE(BypassesProxy(list, "110.1.2.3"));
 }
 
-TEST(CurlNoProxyList, LeavesOutWhatLibcurlCannotExpress) {
-    EXPECT_EQ(CurlNoProxyList("<local>;*intranet*;dl.*.example;300.*;1.2.3.4.*;*.;a"), "a");
-    EXPECT_EQ(CurlNoProxyList(""), "");
+TEST(ChooseProxy, AutomaticAnswerFirstThenManualThenDirect) {
+    AutoProxyAnswer automatic;
+    automatic.kind = AutoProxyAnswer::Named;
+    automatic.proxy = "auto.corp:8080";
+    EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "", "a.example").proxy,
+              "http://auto.corp:8080");
+    automatic.kind = AutoProxyAnswer::Direct;
+    EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "", "a.example").proxy, "");
+    for (AutoProxyAnswer::Kind none :
+         {AutoProxyAnswer::NoAnswer, AutoProxyAnswer::TooLate, AutoProxyAnswer::NotSet}) {
+        automatic.kind = none;
+        EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "", "a.example").proxy,
+                  "http://manual:3128");
+        EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "a.example", "a.example").proxy, "");
+        EXPECT_EQ(ChooseProxy(automatic, "", "", "a.example").proxy, "");
+    }
 }
 
-TEST(BypassesProxy, MatchesTheHostAsWindowsDoes) {
-    const std::string list = "localhost;*.corp.example;10.*;<local>";
-    EXPECT_TRUE(BypassesProxy(list, "http://LOCALHOST:8080/x"));
-    EXPECT_TRUE(BypassesProxy(list, "http://dl.corp.example/downloads/"));
-    EXPECT_TRUE(BypassesProxy(list, "http://10.1.2.3/"));
-    EXPECT_TRUE(BypassesProxy(list, "http://fileserver/setup.exe"));
-    EXPECT_TRUE(BypassesProxy(list, "http://user@fileserver:81"));
-    EXPECT_FALSE(BypassesProxy(list, "http://corp.example/"));
-    EXPECT_FALSE(BypassesProxy(list, "http://download.valdry.com/downloads/"));
-    EXPECT_FALSE(BypassesProxy(list, "http://[::1]:80/"));
-    EXPECT_FALSE(BypassesProxy(list, "http://110.1.2.3/"));
+TEST(ChooseProxy, AutomaticBypassListApplies) {
+    AutoProxyAnswer automatic;
+    automatic.kind = AutoProxyAnswer::Named;
+    automatic.proxy = "auto:8080";
+    automatic.bypass = "*.lan";
+    EXPECT_EQ(ChooseProxy(automatic, "", "", "nas.lan").proxy, "");
+    EXPECT_EQ(ChooseProxy(automatic, "", "", "lan").proxy, "http://auto:8080");
 }
 
-TEST(CurlProxyFromWinHttp, ProxyWithBypassList) {
-    const CurlProxy choice =
-        CurlProxyFromWinHttp("127.0.0.1:3128", "localhost;*.lan", "http://127.0.0.1:18600/a.xml");
-    EXPECT_EQ(choice.proxy, "127.0.0.1:3128");
-    EXPECT_EQ(choice.noProxy, "localhost,.lan");
-}
-
-TEST(CurlProxyFromWinHttp, DirectWhenBypassedOrNoHttpProxy) {
-    EXPECT_EQ(CurlProxyFromWinHttp("p:3128", "localhost", "http://localhost:81/").proxy, "");
-    EXPECT_EQ(CurlProxyFromWinHttp("https=p:3128", "", "http://a.example/").proxy, "");
-    EXPECT_EQ(CurlProxyFromWinHttp("", "", "http://a.example/").proxy, "");
+TEST(ParseRequestUrl, HostIsTheOneLibcurlConnectsTo) {
+    std::string host, url;
+    ASSERT_TRUE(ParseRequestUrl("http://user@Dl.Corp.Example:81/x?a#b", host, url));
+    EXPECT_EQ(host, "Dl.Corp.Example");
+    // Malformed addresses a document may hold: our decision must be made on
+    // the host the transfer really goes to.
+    ASSERT_TRUE(ParseRequestUrl("http:/intra/x", host, url));
+    EXPECT_EQ(host, "intra");
+    ASSERT_TRUE(ParseRequestUrl("http:///intra/", host, url));
+    EXPECT_EQ(host, "intra");
+    ASSERT_TRUE(ParseRequestUrl("htt#://10.1.2.3/", host, url));
+    EXPECT_EQ(host, "htt");
+    EXPECT_EQ(url.rfind("http://htt/", 0), 0u) << url;
+    EXPECT_FALSE(ParseRequestUrl("http://[::1/", host, url));
+    EXPECT_FALSE(ParseRequestUrl("", host, url));
 }
 
 } // namespace
