@@ -1,5 +1,6 @@
 # Everyday commands. Each installs what is missing, builds what is stale, and runs.
-#   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios
+#   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios,
+#                 and the HTTPS scenarios against the TLS testing build
 #   make demo   - the assistant end to end against a bundled demo server
 #   make build  - both builds, no tests
 #   make bench  - transfer and digest speed against curl and md5sum (host),
@@ -12,7 +13,7 @@
 #                 maker's certificate (QMX_SIGN_CERT + QMX_SIGN_KEY or
 #                 QMX_SIGN_PKCS12, optional QMX_SIGN_TIMESTAMP; tools/sign-exe.sh),
 #                 then the installer made from the signed exe
-.PHONY: test demo build bench sign package deps host windows clean
+.PHONY: test demo build bench sign package deps host windows windows-tls clean
 
 VERSION := $(shell grep -o 'QmxAssistant VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 
@@ -21,6 +22,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 deps:
 	@tools/install-deps.sh
 	@tools/build-deps.sh
+	@tools/build-deps.sh --tls
 
 host: deps
 	cmake --preset host >/dev/null
@@ -30,7 +32,14 @@ windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-build: host windows
+# Only the testing exe and its tools of the HTTPS build (QMX_TLS): its tests
+# are the HTTPS scenarios. The HTTPS product exe: cmake --build --preset
+# windows-tls-release.
+windows-tls: deps
+	cmake --preset windows-tls >/dev/null
+	cmake --build --preset windows-tls -j $(JOBS)
+
+build: host windows windows-tls
 
 # Wine on a loaded two-core machine can miss a window now and then; a Windows
 # test that fails is run once more before the run counts as failed.
@@ -38,6 +47,7 @@ test: build
 	tools/wine-prefix.sh
 	ctest --test-dir build/host --output-on-failure
 	ctest --test-dir build/windows --output-on-failure --repeat until-pass:2
+	ctest --test-dir build/windows-tls --output-on-failure --repeat until-pass:2
 
 demo: build
 	python3 tools/demo.py

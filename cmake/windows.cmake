@@ -1,10 +1,23 @@
 # Windows (i686 MinGW-w64) build: the product exe, its testing flavor, the
 # Windows unit tests and the end-to-end scenarios, run under Wine.
-if(NOT QMX_DEPS_PREFIX)
-  set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686)
+# The TLS build takes its dependencies (libcurl with Schannel) from a prefix
+# of its own, QMX_TLS_DEPS_PREFIX; the plain build's prefix is never used for it.
+if(QMX_TLS)
+  if(NOT QMX_TLS_DEPS_PREFIX)
+    set(QMX_TLS_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686-tls)
+  endif()
+  set(QMX_DEPS_PREFIX ${QMX_TLS_DEPS_PREFIX})
+  set(qmx_deps_stamp .complete-tls-v1)
+  set(qmx_deps_command "tools/build-deps.sh --tls")
+else()
+  if(NOT QMX_DEPS_PREFIX)
+    set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686)
+  endif()
+  set(qmx_deps_stamp .complete-v2)
+  set(qmx_deps_command "tools/build-deps.sh")
 endif()
-if(NOT EXISTS ${QMX_DEPS_PREFIX}/.complete-v2)
-  message(FATAL_ERROR "Windows dependencies missing: run tools/build-deps.sh")
+if(NOT EXISTS ${QMX_DEPS_PREFIX}/${qmx_deps_stamp})
+  message(FATAL_ERROR "Windows dependencies missing in ${QMX_DEPS_PREFIX}: run ${qmx_deps_command}")
 endif()
 
 add_library(dep_tinyxml2 STATIC IMPORTED)
@@ -24,6 +37,11 @@ set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}
 set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp bcrypt)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+if(QMX_TLS)
+  add_compile_definitions(QMX_TLS)
+  # QueryContextAttributesW for the server's certificate (tls_check_win.cpp).
+  list(APPEND QMX_WIN_LIBS secur32)
+endif()
 # Every function and data item in a section of its own, so that the release
 # link can drop what nothing calls.
 add_compile_options(-ffunction-sections -fdata-sections)
@@ -103,9 +121,13 @@ add_custom_command(OUTPUT ${QMX_SIGNATURE_FIXTURES}/signed.sig
 add_custom_target(qmx_signature_fixtures DEPENDS ${QMX_SIGNATURE_FIXTURES}/signed.sig)
 add_dependencies(qmx_unit_win qmx_signature_fixtures)
 target_compile_definitions(qmx_unit_win PRIVATE QMX_SIGNATURE_FIXTURES="Z:${QMX_SIGNATURE_FIXTURES}")
-add_test(NAME windows.unit
-         COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
-set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+# A TLS tree's tests are the HTTPS scenarios only; the unit tests run in the
+# plain tree.
+if(NOT QMX_TLS)
+  add_test(NAME windows.unit
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
+  set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+endif()
 
 foreach(extra tests/standin tests/e2e tools publisher bench packaging)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)

@@ -23,25 +23,37 @@ const char kUsage[] =
     "                      [--sign KEY.pem]\n"
     "      write the installer description for FILE (MD5 computed here; with\n"
     "      --sign, also its Signature)\n"
-    "  qmxpublish check [--host HOST[:PORT]] [--key PUBLIC] TREE\n"
+    "  qmxpublish check [--host HOST[:PORT]] [--key PUBLIC] [--tls] TREE\n"
     "      check a server tree (TREE/downloads/orvanteer/...); addresses on HOST\n"
     "      must lie in the tree, other addresses are checked when they do; with\n"
-    "      --key, every installer must carry a signature that matches it\n"
+    "      --key, every installer must carry a signature that matches it; with\n"
+    "      --tls (the tree serves an HTTPS build), every http: address is warned\n"
     "  qmxpublish explain TREE\n"
     "      say per customer, UI language and model family what the assistant does\n";
 
-// Splits "--name value" options from positional arguments. False (with a
-// message in `problem`) for an unknown option or one without its value.
+// Splits "--name value" options and value-less "--flag"s (kept with an empty
+// value) from positional arguments. False (with a message in `problem`) for
+// an unknown option or one without its value.
 bool ParseOptions(const std::vector<std::string>& args, size_t first,
                   const std::vector<std::string>& known,
                   std::map<std::string, std::string>& options, std::vector<std::string>& positional,
-                  std::string& problem) {
+                  std::string& problem, const std::vector<std::string>& flags = {}) {
     for (size_t i = first; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            bool isKnown = false;
+            bool isKnown = false, isFlag = false;
             for (const std::string& name : known)
                 isKnown = isKnown || name == arg;
+            for (const std::string& name : flags)
+                isFlag = isFlag || name == arg;
+            if (isFlag) {
+                if (options.count(arg) != 0) {
+                    problem = arg + " given twice";
+                    return false;
+                }
+                options[arg] = std::string();
+                continue;
+            }
             if (!isKnown) {
                 problem = "unknown option " + arg;
                 return false;
@@ -144,7 +156,9 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
         const std::vector<std::string> known = command == "check"
                                                    ? std::vector<std::string>{"--host", "--key"}
                                                    : std::vector<std::string>{};
-        if (!ParseOptions(args, 1, known, options, positional, problem))
+        const std::vector<std::string> flags =
+            command == "check" ? std::vector<std::string>{"--tls"} : std::vector<std::string>{};
+        if (!ParseOptions(args, 1, known, options, positional, problem, flags))
             return UsageError(problem, err);
         if (positional.size() != 1)
             return UsageError(command + " needs exactly one TREE", err);
@@ -154,6 +168,7 @@ int RunQmxPublish(const std::vector<std::string>& args, std::ostream& out, std::
         }
         CheckOptions checkOptions;
         checkOptions.treeHost = options["--host"];
+        checkOptions.tls = options.count("--tls") != 0;
         if (options.count("--key") != 0) {
             checkOptions.publicKey = options["--key"];
             if (!IsPublicKeyText(checkOptions.publicKey))

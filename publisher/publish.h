@@ -20,6 +20,9 @@ struct CheckOptions {
     // carry a Signature that matches its installer in the tree. Empty: only
     // warnings about missing or unchecked signatures.
     std::string publicKey;
+    // The tree serves an assistant built with QMX_TLS, which fetches no
+    // "http:" address a document names: each one is warned about.
+    bool tls = false;
 };
 // Checks every document of a server tree; errors and warnings go to `report`.
 void CheckTree(const std::string& tree, const CheckOptions& options, Report& report);

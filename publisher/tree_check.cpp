@@ -384,6 +384,12 @@ bool TreeChecker::CheckAddress(const std::string& file, const char* what,
                                  "path the assistant means");
         return false;
     }
+    if (m_options.tls && url.scheme == "http") {
+        m_report.Warning(file, std::string(what) + " " + Quoted(address) +
+                                   " is an http: address; an assistant built for HTTPS "
+                                   "refuses it and never falls back to plain HTTP, so use "
+                                   "https://");
+    }
     if (!IsAscii(address)) {
         m_report.Warning(file, std::string(what) + " " + Quoted(address) +
                                    " holds non-ASCII characters; the assistant passes "

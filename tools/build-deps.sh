@@ -5,14 +5,30 @@
 # (ignored by git) and is rebuilt only when missing. Patches of ours under
 # tools/patches are applied to the unpacked sources first (each says why).
 #
-#   tools/build-deps.sh [PREFIX]
+#   tools/build-deps.sh [PREFIX]        plain-HTTP libcurl (the default build)
+#   tools/build-deps.sh --tls [PREFIX]  libcurl with Schannel, for QMX_TLS=ON,
+#                                       in a prefix of its own (.cache/deps/i686-tls)
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${1:-$top/.cache/deps/i686}
+tls=0
+if [ "${1:-}" = "--tls" ]; then
+  tls=1
+  shift
+fi
 work=$top/.cache/deps/src
 host=i686-w64-mingw32
-stamp=$prefix/.complete-v2
+if [ $tls = 1 ]; then
+  prefix=${1:-$top/.cache/deps/i686-tls}
+  stamp=$prefix/.complete-tls-v1
+  curl_ssl=(--with-schannel)
+  curl_build=$work/curl-build-tls
+else
+  prefix=${1:-$top/.cache/deps/i686}
+  stamp=$prefix/.complete-v2
+  curl_ssl=(--without-ssl --disable-sspi)
+  curl_build=$work/curl-build
+fi
 
 if [ -f "$stamp" ]; then
   exit 0
@@ -96,20 +112,21 @@ cp "$src/hidapi/hidapi.h" "$prefix/include/hidapi/"
 touch "$prefix/.hidapi-v2"
 fi
 
-# libcurl: HTTP only, no TLS, static.
+# libcurl, static: HTTP only and no TLS, or HTTP and HTTPS through Windows'
+# own TLS (Schannel, which brings SSPI with it).
 if [ ! -f "$prefix/lib/libcurl.a" ]; then
 src=$(fetch curl)
-bld=$work/curl-build
+bld=$curl_build
 rm -rf "$bld" && mkdir -p "$bld"
 (cd "$bld" && CC="$cc" "$src/configure" --host=$host --prefix="$prefix" \
-    --disable-shared --enable-static --without-ssl --without-zlib --without-brotli \
+    --disable-shared --enable-static "${curl_ssl[@]}" --without-zlib --without-brotli \
     --without-zstd --without-libpsl --without-libidn2 --without-nghttp2 --without-libssh2 \
     --without-librtmp --without-ngtcp2 --without-nghttp3 --without-quiche --without-msh3 \
     --disable-ftp --disable-file --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
     --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
     --disable-gopher --disable-mqtt --disable-smb --disable-manual --disable-docs \
     --disable-ntlm --disable-ntlm-wb --disable-unix-sockets --disable-alt-svc \
-    --disable-hsts --without-libgsasl --disable-sspi --disable-ipv6 \
+    --disable-hsts --without-libgsasl --disable-ipv6 \
     >"$bld/configure.log" 2>&1) || { tail -n 30 "$bld/config.log" >&2; exit 1; }
 make -C "$bld/lib" -j"$jobs" >"$bld/make.log" 2>&1 || { tail -n 30 "$bld/make.log" >&2; exit 1; }
 make -C "$bld/lib" install >/dev/null

@@ -9,6 +9,11 @@
 #
 # QMX_NGINX_RATE (for example "2m") limits each answer's rate, so that a
 # download takes long enough to watch its progress.
+# QMX_NGINX_TLS_CERT and QMX_NGINX_TLS_KEY (PEM files) make PORT answer HTTPS
+# (TLS 1.2 and 1.3) instead, as a maker's server for a TLS build does. With
+# QMX_NGINX_PLAIN_PORT as well, that port answers plain HTTP with a redirect
+# of every request to the same path on https://localhost:PORT (as CDNs do),
+# and on PORT "/to-plain/PATH" redirects back down to http://localhost:PLAIN/PATH.
 # RUNDIR receives nginx.conf, access.log ("METHOD URI PROTOCOL STATUS "CONTENT-TYPE"
 # BYTES" a line), error.log and the pid file.
 set -euo pipefail
@@ -22,6 +27,18 @@ start)
   # checkout inside a private folder (mktemp -d is 0700); keep them as the
   # user who owns the files.
   user=""; [ "$(id -u)" -eq 0 ] && user="user root;"
+  listen="listen 127.0.0.1:$port;"; tls=""; plain=""
+  if [ -n "${QMX_NGINX_TLS_CERT:-}" ]; then
+    listen="listen 127.0.0.1:$port ssl;"
+    tls="ssl_certificate ${QMX_NGINX_TLS_CERT}; ssl_certificate_key ${QMX_NGINX_TLS_KEY};
+    ssl_protocols TLSv1.2 TLSv1.3;"
+    if [ -n "${QMX_NGINX_PLAIN_PORT:-}" ]; then
+      tls="$tls
+    location /to-plain/ { rewrite ^/to-plain(/.*)\$ http://localhost:${QMX_NGINX_PLAIN_PORT}\$1 redirect; }"
+      plain="server { listen 127.0.0.1:${QMX_NGINX_PLAIN_PORT};
+    return 301 https://localhost:$port\$request_uri; }"
+    fi
+  fi
   mkdir -p "$run"; run=$(cd "$run" && pwd)
   cat >"$run/nginx.conf" <<CONF
 worker_processes 1;
@@ -40,9 +57,11 @@ http {
   scgi_temp_path $run/scgi;
   log_format qmx '\$request \$status "\$http_content_type" \$body_bytes_sent';
   access_log $run/access.log qmx;
+  $plain
   server {
-    listen 127.0.0.1:$port;
+    $listen
     root $root;
+    $tls
     location / {
       # The assistant asks for its documents with POST; a static file is the
       # same answer to POST as to GET.

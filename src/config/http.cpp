@@ -5,6 +5,10 @@
 // file and relays its progress through ProgressHook. The documents carry
 // "https:" addresses but the server is reached over plain HTTP, so both
 // rewrite the scheme before the transfer and restrict libcurl to HTTP.
+// A build with QMX_TLS keeps "https:", puts each transfer under the TLS
+// check of config/tls.h, never follows a redirect from HTTPS down to plain
+// HTTP, and follows a document's redirects too (CDNs send plain-HTTP
+// requests on to HTTPS).
 //
 // Both run through PerformTransfer, which follows redirects itself rather
 // than let libcurl do it: every hop is routed on its own (the user's proxy
@@ -19,6 +23,7 @@
 #include "config/http.h"
 #include "config/proxy.h"
 #include "config/text.h"
+#include "config/tls.h"
 #include "download/file_ex.h"
 #include "support/trace.h"
 
@@ -46,13 +51,14 @@ namespace {
 constexpr long kStallBytesPerSecond = 1;
 constexpr long kStallSeconds = 60;
 constexpr long kMaxInstallerRedirects = 30;
+constexpr long kMaxDocumentRedirects = kTlsBuild ? 10 : 0;
 constexpr long kInstallerReceiveBuffer = 102400;
 constexpr long kProxyLoginRequired = 407;
 // A redirect answer's body is dropped; one that goes on past this is no
 // redirect a server means, and ends the transfer.
 constexpr size_t kRedirectBodyLimit = 1024 * 1024;
 const char* const kDocumentHeader = "Content-Type:text/xml; charset=utf-8";
-const char* const kAllowedProtocols = "http";
+const char* const kAllowedProtocols = TransferProtocols(kTlsBuild);
 
 struct EasyCleanup {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -87,7 +93,8 @@ struct ProgressHookScope {
 
 std::string TransferUrl(const std::wstring& url) {
     std::wstring plain = url;
-    ReplaceAll(plain, L"https:", L"http:");
+    if (!kTlsBuild)
+        ReplaceAll(plain, L"https:", L"http:");
     return WideToAnsi(plain);
 }
 
@@ -480,6 +487,12 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
             outcome.code = CURLE_TOO_MANY_REDIRECTS;
             return outcome;
         }
+        if (!RedirectAllowed(url, target, kTlsBuild)) {
+            TraceLine("TLS: redirect %ld from %s to %s refused, no fall-back to plain HTTP",
+                      outcome.status, url.c_str(), target.c_str());
+            outcome.code = CURLE_UNSUPPORTED_PROTOCOL;
+            return outcome;
+        }
         TraceLine("redirect %ld from %s to %s", outcome.status, url.c_str(), target.c_str());
         if (outcome.status >= 301 && outcome.status <= 303)
             curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
@@ -543,6 +556,7 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     Transfer transfer;
     transfer.handle = handle.get();
     transfer.url = TransferUrl(url);
+    transfer.maxRedirects = kMaxDocumentRedirects;
     transfer.sink = AppendToBody;
     transfer.sinkData = &body;
 
@@ -557,6 +571,7 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.totalSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     EndStalledTransfers(h);
+    TlsTransferCheck tls(h);
 
     const TransferOutcome outcome = PerformTransfer(transfer);
     handle.reset(); // before the header list it points at
@@ -615,6 +630,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
     EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
+    TlsTransferCheck tls(h);
 
     // A kept prefix is continued with a range (sent on every hop); when the
     // server answers with anything but its continuation, the whole file is

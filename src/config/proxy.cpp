@@ -76,10 +76,12 @@ ProxyRoute Route(const std::string& proxy, const std::string& why) {
 
 // The route from one pair of lists (manual, or an automatic answer).
 ProxyRoute FromLists(const std::string& proxyList, const std::string& bypassList,
-                     const std::string& host, const std::string& source) {
-    const std::string proxy = PickHttpProxy(proxyList);
+                     const std::string& host, const std::string& scheme,
+                     const std::string& source) {
+    const std::string proxy = PickProxyForScheme(proxyList, scheme);
     if (proxy.empty())
-        return Route("", source + " names no proxy for plain HTTP");
+        return Route("", source + " names no proxy for " +
+                             (scheme == "https" ? "HTTPS" : "plain HTTP"));
     if (BypassesProxy(bypassList, host))
         return Route("", "on the bypass list of the " + source);
     return Route(proxy, source);
@@ -118,13 +120,17 @@ std::string ProxyWithPort(const std::string& entry) {
 }
 
 std::string PickHttpProxy(const std::string& proxyList) {
+    return PickProxyForScheme(proxyList, "http");
+}
+
+std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme) {
     std::string plain;
     for (const std::string& entry : SplitList(proxyList)) {
         const size_t equals = entry.find('=');
         if (equals == std::string::npos) {
             if (plain.empty())
                 plain = ProxyWithPort(entry);
-        } else if (Lower(entry.substr(0, equals)) == "http") {
+        } else if (Lower(entry.substr(0, equals)) == scheme) {
             const std::string proxy = ProxyWithPort(entry.substr(equals + 1));
             if (!proxy.empty())
                 return proxy;
@@ -150,10 +156,12 @@ bool BypassesProxy(const std::string& bypassList, const std::string& host) {
 }
 
 ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manualProxy,
-                       const std::string& manualBypass, const std::string& host) {
+                       const std::string& manualBypass, const std::string& host,
+                       const std::string& scheme) {
     switch (automatic.kind) {
     case AutoProxyAnswer::Named:
-        return FromLists(automatic.proxy, automatic.bypass, host, "automatic configuration");
+        return FromLists(automatic.proxy, automatic.bypass, host, scheme,
+                         "automatic configuration");
     case AutoProxyAnswer::Direct:
         return Route("", "automatic configuration says direct");
     case AutoProxyAnswer::NoAnswer:
@@ -161,14 +169,14 @@ ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manu
         const std::string late = automatic.kind == AutoProxyAnswer::TooLate
                                      ? "no automatic answer in time"
                                      : "no automatic answer";
-        if (PickHttpProxy(manualProxy).empty())
+        if (PickProxyForScheme(manualProxy, scheme).empty())
             return Route("", late + ", no manual proxy");
-        ProxyRoute route = FromLists(manualProxy, manualBypass, host, "manual setting");
+        ProxyRoute route = FromLists(manualProxy, manualBypass, host, scheme, "manual setting");
         route.why = late + ", " + route.why;
         return route;
     }
     case AutoProxyAnswer::NotSet:
         break;
     }
-    return FromLists(manualProxy, manualBypass, host, "manual setting");
+    return FromLists(manualProxy, manualBypass, host, scheme, "manual setting");
 }

@@ -30,6 +30,11 @@ std::string ProxyWithPort(const std::string& entry);
 // "socks=" entries).
 std::string PickHttpProxy(const std::string& proxyList);
 
+// The same for the scheme "http" or "https": the first "https=" entry serves
+// an "https:" address (tunnelled with CONNECT), else the first entry without
+// a scheme name, as Windows picks them.
+std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme);
+
 // Whether `host` (as libcurl's URL parser gives it; IPv6 in brackets) is on
 // the bypass list as Windows matches it: case-insensitive, the whole host,
 // '*' matches any run of characters, "<local>" matches a host without a dot.
@@ -51,8 +56,10 @@ struct AutoProxyAnswer {
 // Windows' order: a named automatic answer decides (its bypass list
 // included), so does an automatic "direct"; without an automatic answer the
 // manual proxy and its bypass list decide; direct when no proxy is set.
+// `scheme` ("http", or "https" in a TLS build) picks the list entry.
 ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manualProxy,
-                       const std::string& manualBypass, const std::string& host);
+                       const std::string& manualBypass, const std::string& host,
+                       const std::string& scheme = "http");
 
 // The current user's route for one request to `url` (the address as
 // libcurl's parser normalises it) whose host is `host`. Direct on the host

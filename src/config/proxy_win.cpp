@@ -12,6 +12,7 @@
 #include "config/proxy.h"
 
 #include "config/text.h"
+#include "config/tls.h"
 #include "support/trace.h"
 
 #include <windows.h>
@@ -161,5 +162,7 @@ ProxyRoute UserProxyForUrl(const std::string& url, const std::string& host, bool
                                  config.fAutoDetect != FALSE);
     const std::string manual = proxy.Narrow();
     consulted = automatic.kind != AutoProxyAnswer::NotSet || !manual.empty();
-    return ChooseProxy(automatic, manual, bypass.Narrow(), host);
+    // Only a TLS build requests "https:" addresses.
+    return ChooseProxy(automatic, manual, bypass.Narrow(), host,
+                       kTlsBuild && IsHttpsAddress(url) ? "https" : "http");
 }

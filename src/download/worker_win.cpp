@@ -16,6 +16,7 @@
 #include "app/app_win.h"
 #include "config/http.h"
 #include "config/text.h"
+#include "config/tls.h"
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "download/digest_pair.h"
@@ -111,17 +112,29 @@ bool TransferInstaller(const std::string& installer, CDigestPair& digests, bool&
     }
 }
 
+// A TLS build fetches nothing a document names over plain HTTP.
+bool AddressRefused(const char* what, const std::string& url) {
+    if (!kTlsBuild || DocumentAddressAllowed(url, kTlsBuild))
+        return false;
+    TraceLine("TLS: %s %s refused, not an https: address", what, url.c_str());
+    return true;
+}
+
 PopupState RunDownload() {
     CXmlConfig description;
+    const std::string directory = GetStoredUrlDirectory();
+    if (AddressRefused("download directory", directory))
+        return PopupFailed;
     // The directory must end with "/": the file name is glued on as it stands.
-    std::wstring url =
-        FormatWString(kDescriptionFormat, Utf8ToWide(GetStoredUrlDirectory()).c_str());
+    std::wstring url = FormatWString(kDescriptionFormat, Utf8ToWide(directory).c_str());
     description.LoadFromUrl(url);
     description.GetValue("Verson", g_strVerson);
     description.GetValue("DownLoad", g_strDownLoad);
     description.GetValue("MD5", g_strMD5);
     description.GetValue("Signature", g_strSignature);
     if (g_strVerson.empty() || g_strDownLoad.empty() || g_strMD5.empty())
+        return PopupFailed;
+    if (AddressRefused("installer", g_strDownLoad))
         return PopupFailed;
 
     const std::string installer = WideToUtf8(GetInstallerPath());

@@ -28,6 +28,8 @@ import subprocess
 import sys
 import time
 
+import tls_certs
+
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 TOOLS = os.path.join(TOP, "tools")
 
@@ -256,6 +258,13 @@ class Scenario:
         self.signing_key = None  # the testing exe's built-in key (set_signing_key)
         self._sim_server = None  # the server set_remotes named last (None: nginx)
         self.ports = ports or os.environ.get("QMX_E2E_PORTS", DEFAULT_PORTS)
+        # TLS = True: nginx answers HTTPS on the server port with a certificate
+        # for "localhost" from a fresh test authority that the prefix trusts
+        # for the scenario's length (the testing exe of a QMX_TLS tree).
+        self.tls = bool(getattr(module, "TLS", False))
+        self.authority = None  # tls_certs.Authority of a TLS scenario
+        self.plain_port = None  # its plain-HTTP port, redirecting up to HTTPS
+        self._trusted = []
 
         self.e2e_dir = os.path.join(self.build_dir, "e2e")
         self.prefix = os.environ.get("QMX_E2E_PREFIX", os.path.join(self.e2e_dir, "prefix"))
@@ -269,6 +278,7 @@ class Scenario:
 
         self.probe_exe = os.path.join(self.build_dir, "tools", "qmxprobe.exe")
         self.standin_exe = os.path.join(self.build_dir, "tests", "standin", "qmx_standin.exe")
+        self.rootstore_exe = os.path.join(self.build_dir, "tools", "qmx_rootstore.exe")
         exe = "QmxAssistantSim.exe" if self.flavor == "sim" else "QmxAssistant.exe"
         self.source_exe = os.path.join(self.build_dir, exe)
 
@@ -319,7 +329,16 @@ class Scenario:
 
     @property
     def server(self):
+        if self.tls:
+            # A name, not an address: certificates name their host.
+            return "https://localhost:%d" % self.port
         return "http://127.0.0.1:%d" % self.port
+
+    @property
+    def plain_server(self):
+        """A TLS scenario's plain-HTTP address, whose every answer is a
+        redirect to the same path on the HTTPS server."""
+        return "http://localhost:%d" % self.plain_port
 
     # ---- environment --------------------------------------------------------
 
@@ -364,8 +383,11 @@ class Scenario:
         self.port = _free_port(self.ports)
         for path, content in self.server_docs.items():
             self.put_document(path, content)
-        self._run([os.path.join(TOOLS, "serve-nginx.sh"), "start", self.docroot, str(self.port),
-                   self.nginx_run])
+        if self.tls:
+            self.plain_port = _free_port("%d-%s" % (self.port + 1, self.ports.split("-")[1]))
+            self.authority = tls_certs.Authority(os.path.join(self.work, "tls"))
+            self._certificate = self.authority.server("localhost")
+        self._start_nginx()
         self._write_state()
         self.set_remotes(self.remotes)
 
@@ -374,8 +396,35 @@ class Scenario:
         if self.ini is not None:
             self.write_ini(self.ini)
         self._boot_wine()
+        if self.tls:
+            self.trust(self.authority.der)
         self.log("screen %dx%d on %s, locale %s, server %s" %
                  (self.screen[0], self.screen[1], self.display, self.locale, self.server))
+
+    def _start_nginx(self):
+        env = None
+        if self.tls:
+            env = self.env({"QMX_NGINX_TLS_CERT": self._certificate[0],
+                            "QMX_NGINX_TLS_KEY": self._certificate[1],
+                            "QMX_NGINX_PLAIN_PORT": str(self.plain_port)})
+        self._run([os.path.join(TOOLS, "serve-nginx.sh"), "start", self.docroot, str(self.port),
+                   self.nginx_run], env=env)
+
+    def serve_certificate(self, chain_and_key):
+        """Restart the TLS scenario's nginx (same ports, same documents) with
+        another certificate: (chain.pem, key.pem) from tls_certs."""
+        self._certificate = chain_and_key
+        subprocess.run([os.path.join(TOOLS, "serve-nginx.sh"), "stop", self.nginx_run], check=False)
+        self._start_nginx()
+
+    def trust(self, der_path):
+        """Add a certificate to the prefix's trusted roots (current user);
+        taken out again when the scenario ends."""
+        r = subprocess.run(["wine", self.rootstore_exe, "add", win_path(der_path)], env=self.env(),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
+        self.check(r.returncode == 0, "qmx_rootstore add %s: exit %d" % (der_path, r.returncode))
+        self._trusted.append(der_path)
 
     def lock_prefix(self):
         """Serialise everything that uses this prefix (blocks while another
@@ -525,6 +574,12 @@ class Scenario:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
                     p.kill()
+        for der in self._trusted:
+            # The prefix outlives the scenario: no later one may trust it.
+            subprocess.run(["wine", self.rootstore_exe, "remove", win_path(der)], env=self.env(),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120, check=False)
+        self._trusted = []
         if os.path.isdir(self.prefix):
             subprocess.run(["wineserver", "-k"], env=self.env(), stderr=subprocess.DEVNULL,
                            check=False)

@@ -42,6 +42,20 @@ TEST_F(CommandLine, WarningsAloneExitZero) {
     EXPECT_NE(run.out.find("warning: "), std::string::npos) << run.out;
 }
 
+TEST_F(CommandLine, TlsWarnsAboutEveryHttpAddress) {
+    EXPECT_EQ(Publish({"check", "--tls", "--host", kTestHost, tree.Path()}).out.find("warning: "),
+              std::string::npos);
+    std::string plain = InstallerUrl();
+    plain.replace(0, 6, "http:");
+    tree.Write(kDescriptionPath, Description("1.0.0", plain, kInstallerMd5));
+    const Outcome run = Publish({"check", "--tls", "--host", kTestHost, tree.Path()});
+    EXPECT_EQ(run.code, kExitClean) << run.out << run.err;
+    EXPECT_NE(run.out.find("is an http: address; an assistant built for HTTPS"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(Publish({"check", "--host", kTestHost, tree.Path()}).out.find("warning: "),
+              std::string::npos);
+}
+
 TEST_F(CommandLine, ErrorsExitOne) {
     tree.Write(kDescriptionPath,
                Description("1", InstallerUrl(), "900150983CD24FB0D6963F7D28E17F72"));

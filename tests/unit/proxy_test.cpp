@@ -75,6 +75,16 @@ TEST(ChooseProxy, AutomaticBypassListApplies) {
     EXPECT_EQ(ChooseProxy(automatic, "", "", "lan").proxy, "http://auto:8080");
 }
 
+TEST(ChooseProxy, HttpsTakesTheHttpsEntry) {
+    const AutoProxyAnswer none;
+    const std::string list = "http=plain:8080;https=secure:8443";
+    EXPECT_EQ(ChooseProxy(none, list, "", "a.example", "https").proxy, "http://secure:8443");
+    EXPECT_EQ(ChooseProxy(none, list, "", "a.example", "http").proxy, "http://plain:8080");
+    EXPECT_EQ(ChooseProxy(none, "all:3128;http=plain:8080", "", "a.example", "https").proxy,
+              "http://all:3128");
+    EXPECT_EQ(ChooseProxy(none, "http=plain:8080", "", "a.example", "https").proxy, "");
+}
+
 TEST(ParseRequestUrl, HostIsTheOneLibcurlConnectsTo) {
     std::string host, url;
     ASSERT_TRUE(ParseRequestUrl("http://user@Dl.Corp.Example:81/x?a#b", host, url));

@@ -43,9 +43,10 @@ def clear_user_proxy(s):
 
 class Proxy:
     """tinyproxy on a free port of the scenario's range; stop() it in a
-    finally block."""
+    finally block. connect_ports: the ports it tunnels to with CONNECT
+    (HTTPS); none by default."""
 
-    def __init__(self, s):
+    def __init__(self, s, connect_ports=()):
         self.port = s.free_port()
         self.address = "127.0.0.1:%d" % self.port
         self.log = os.path.join(s.work, "tinyproxy.log")
@@ -53,6 +54,7 @@ class Proxy:
         with open(conf, "w") as f:
             f.write("Port %d\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\n"
                     'LogLevel Info\nLogFile "%s"\n' % (self.port, self.log))
+            f.writelines("ConnectPort %d\n" % port for port in connect_ports)
         self._proc = subprocess.Popen(["tinyproxy", "-d", "-c", conf], stdin=subprocess.DEVNULL,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         s.wait_until(lambda: "Accepting connections" in self._log_text(), "tinyproxy to listen",
