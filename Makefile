@@ -1,7 +1,6 @@
 # Everyday commands. Each installs what is missing, builds what is stale, and runs.
-#   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios
-#                 (the HTTPS testing build is built; its scenarios run with
-#                 ctest --test-dir build/windows-tls)
+#   make test   - host unit tests, Windows unit tests under Wine, end-to-end scenarios,
+#                 and the HTTPS testing build's scenarios
 #   make demo   - the assistant end to end against a bundled demo server
 #   make build  - both builds, no tests
 #   make bench  - transfer and digest speed against curl and md5sum (host),
@@ -48,6 +47,7 @@ test: build
 	tools/wine-prefix.sh
 	ctest --test-dir build/host --output-on-failure
 	ctest --test-dir build/windows --output-on-failure --repeat until-pass:2
+	ctest --test-dir build/windows-tls --output-on-failure --repeat until-pass:2
 
 demo: build
 	python3 tools/demo.py

@@ -622,6 +622,9 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnInstallerHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &request);
+    // A proxy's answer to CONNECT is not the server's response: without this
+    // its "200 Connection established" would be taken as the final answer.
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_PROGRESSFUNCTION, RelayProgress);
     curl_easy_setopt(h, CURLOPT_PROGRESSDATA, &request);
