@@ -11,7 +11,7 @@ SETTINGS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Setting
 SETTINGS_VALUE = "DefaultConnectionSettings"
 
 # Flags of the settings value.
-DIRECT, MANUAL_PROXY, SETUP_SCRIPT = 0x01, 0x02, 0x04
+DIRECT, MANUAL_PROXY, SETUP_SCRIPT, AUTO_DETECT = 0x01, 0x02, 0x04, 0x08
 
 
 def connection_settings(flags, proxy="", bypass="", script=""):
@@ -44,17 +44,25 @@ def clear_user_proxy(s):
 class Proxy:
     """tinyproxy on a free port of the scenario's range; stop() it in a
     finally block. connect_ports: the ports it tunnels to with CONNECT
-    (HTTPS); none by default."""
+    (HTTPS); none by default. upstream: {domain: "host:port"}, requests for
+    hosts of that domain are handed to that address as to a further proxy
+    (nginx serves such requests as its own, so made-up host names reach the
+    scenario's server). login: "user password" makes it ask every request
+    for a login (407)."""
 
-    def __init__(self, s, connect_ports=()):
+    def __init__(self, s, connect_ports=(), upstream=None, login=None, name="tinyproxy"):
         self.port = s.free_port()
         self.address = "127.0.0.1:%d" % self.port
-        self.log = os.path.join(s.work, "tinyproxy.log")
-        conf = os.path.join(s.work, "tinyproxy.conf")
+        self.log = os.path.join(s.work, name + ".log")
+        conf = os.path.join(s.work, name + ".conf")
         with open(conf, "w") as f:
             f.write("Port %d\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\n"
                     'LogLevel Info\nLogFile "%s"\n' % (self.port, self.log))
             f.writelines("ConnectPort %d\n" % port for port in connect_ports)
+            f.writelines('Upstream http %s ".%s"\n' % (to, domain)
+                         for domain, to in (upstream or {}).items())
+            if login:
+                f.write("BasicAuth %s\n" % login)
         self._proc = subprocess.Popen(["tinyproxy", "-d", "-c", conf], stdin=subprocess.DEVNULL,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         s.wait_until(lambda: "Accepting connections" in self._log_text(), "tinyproxy to listen",
