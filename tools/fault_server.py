@@ -17,6 +17,8 @@ Paths (GET and POST alike):
     /big?bytes=N          N bytes (default 600000) of the repeating text a..z
     /sized?bytes=N        N bytes (default 100000) of the same text, with a length
     /slow?seconds=S       answers "slow" after S seconds (default 2, at most 10)
+    /slow-redirect[/...]  after S seconds (default 8, ?seconds=S, at most 10) a 302
+                          back to the same address, forever; any path below it too
     /endless[/...]        the same text with no length, sent until the client
                           goes away (at most ENDLESS_SECONDS); any path below
                           it too, so a server base address can point here
@@ -128,6 +130,9 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/slow":
             time.sleep(number("seconds", 2.0, MAX_SLOW_SECONDS))
             self.send(200, b"slow")
+        elif path == "/slow-redirect" or path.startswith("/slow-redirect/"):
+            time.sleep(number("seconds", 8.0, MAX_SLOW_SECONDS))
+            self.send(302, b"", extra=[("Location", self.path)])
         elif path == "/endless" or path.startswith("/endless/"):
             self.send_response(200)
             self.send_header("Content-Type", "text/xml")

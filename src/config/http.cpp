@@ -33,6 +33,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -381,6 +382,9 @@ struct Transfer {
     void* sinkData = nullptr;
     // Called before each hop's request, after its address and route are set.
     std::function<void(CURL* handle, const std::string& url)> onHop;
+    // The whole transfer's limit, every hop and its proxy lookup included;
+    // 0: none.
+    long totalSeconds = 0;
 };
 
 struct TransferOutcome {
@@ -461,11 +465,24 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
     TransferOutcome outcome;
     CURL* h = transfer.handle;
     std::string url = transfer.url;
+    const auto start = std::chrono::steady_clock::now();
     for (long hop = 0;; ++hop) {
         std::string proxy;
         if (!RouteHop(h, url, proxy)) {
             outcome.code = CURLE_URL_MALFORMAT;
             return outcome;
+        }
+        if (transfer.totalSeconds > 0) {
+            // What is left of the limit once this hop's route is known.
+            const long long left = transfer.totalSeconds * 1000LL -
+                                   std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now() - start)
+                                       .count();
+            if (left <= 0) {
+                outcome.code = CURLE_OPERATION_TIMEDOUT;
+                return outcome;
+            }
+            curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
         }
         curl_easy_setopt(h, CURLOPT_URL, url.c_str());
         HopBody body;
@@ -557,6 +574,7 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     transfer.handle = handle.get();
     transfer.url = TransferUrl(url);
     transfer.maxRedirects = kMaxDocumentRedirects;
+    transfer.totalSeconds = limits.totalSeconds;
     transfer.sink = AppendToBody;
     transfer.sinkData = &body;
 
@@ -568,7 +586,6 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.totalSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     EndStalledTransfers(h);
     TlsTransferCheck tls(h);

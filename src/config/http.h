@@ -33,7 +33,8 @@ class DocumentBody {
 // 4 GiB and more give the largest value, negative or not-a-number 0.
 uint32_t ClampByteCount(double bytes);
 
-// Time limits of one document fetch, in seconds.
+// Time limits of one document fetch, in seconds: to connect (each hop), and
+// for the whole fetch, every redirect and proxy lookup included.
 struct DocumentLimits {
     long connectSeconds;
     long totalSeconds;
