@@ -84,7 +84,7 @@ struct UrlPart {
 // when none is named. Empty when libcurl reads no host, or reads part of the
 // text as something else ("proxy#x:80" would be host "proxy" on libcurl's
 // default proxy port), or cannot read it at all ("proxy:http", a port above
-// 65535, a bad IPv6 address).
+// 65535).
 std::string AsLibcurlReadsIt(const std::string& authority) {
     UrlHolder parsed;
     UrlPart host, port, user, password, other;

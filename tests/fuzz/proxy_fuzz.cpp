@@ -38,16 +38,21 @@ void RequireProxyForm(const std::string& proxy) {
     const std::string port = proxy.substr(colon + 1);
     Require(colon > 6 && !port.empty() && port.size() <= 5 &&
             port.find_first_not_of("0123456789") == std::string::npos);
-    CURLU* url = curl_url();
-    Require(url != nullptr);
-    char* host = nullptr;
-    char* parsedPort = nullptr;
-    Require(curl_url_set(url, CURLUPART_URL, proxy.c_str(), 0) == CURLUE_OK);
-    Require(curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0');
-    Require(curl_url_get(url, CURLUPART_PORT, &parsedPort, 0) == CURLUE_OK && port == parsedPort);
-    curl_free(host);
-    curl_free(parsedPort);
-    curl_url_cleanup(url);
+    struct Parsed {
+        CURLU* url = curl_url();
+        char* host = nullptr;
+        char* port = nullptr;
+        ~Parsed() {
+            curl_free(host);
+            curl_free(port);
+            curl_url_cleanup(url);
+        }
+    } parsed;
+    Require(parsed.url && curl_url_set(parsed.url, CURLUPART_URL, proxy.c_str(), 0) == CURLUE_OK);
+    Require(curl_url_get(parsed.url, CURLUPART_HOST, &parsed.host, 0) == CURLUE_OK &&
+            parsed.host[0] != '\0');
+    Require(curl_url_get(parsed.url, CURLUPART_PORT, &parsed.port, 0) == CURLUE_OK &&
+            port == parsed.port);
 }
 
 } // namespace
@@ -93,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string picked = scheme == "https" ? https : http;
     automatic.proxy = list;
     automatic.bypass = bypass;
-    const std::string manual = "manual.invalid:3128";
-    const ProxyRoute route = ChooseProxy(automatic, manual, bypass, host, scheme);
+    const ProxyRoute route = ChooseProxy(automatic, "manual.invalid:3128", bypass, host, scheme);
     Require(!route.why.empty());
     switch (automatic.kind) {
     case AutoProxyAnswer::Named:
