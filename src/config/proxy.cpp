@@ -8,6 +8,8 @@
 // blocks, both unlike Windows, so it is never handed the bypass entries.
 #include "config/proxy.h"
 
+#include <curl/curl.h>
+
 #include <cctype>
 #include <vector>
 
@@ -67,6 +69,44 @@ bool GlobMatch(const std::string& pattern, const std::string& text) {
     return p == pattern.size();
 }
 
+struct UrlHolder {
+    CURLU* url = curl_url();
+    ~UrlHolder() { curl_url_cleanup(url); }
+};
+
+struct UrlPart {
+    char* text = nullptr;
+    ~UrlPart() { curl_free(text); }
+};
+
+// "[login@]host[:port]" as libcurl will read it once it is the proxy, put
+// together again from what libcurl read: "http://host:port", with port 80
+// when none is named. Empty when libcurl reads no host, or reads part of the
+// text as something else ("proxy#x:80" would be host "proxy" on libcurl's
+// default proxy port), or cannot read it at all ("proxy:http", a port above
+// 65535).
+std::string AsLibcurlReadsIt(const std::string& authority) {
+    UrlHolder parsed;
+    UrlPart host, port, user, password, other;
+    if (!parsed.url ||
+        curl_url_set(parsed.url, CURLUPART_URL, ("http://" + authority).c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parsed.url, CURLUPART_HOST, &host.text, 0) != CURLUE_OK ||
+        host.text[0] == '\0')
+        return std::string();
+    if (curl_url_get(parsed.url, CURLUPART_QUERY, &other.text, 0) == CURLUE_OK ||
+        curl_url_get(parsed.url, CURLUPART_FRAGMENT, &other.text, 0) == CURLUE_OK)
+        return std::string();
+    std::string login;
+    if (curl_url_get(parsed.url, CURLUPART_USER, &user.text, 0) == CURLUE_OK) {
+        login = user.text;
+        if (curl_url_get(parsed.url, CURLUPART_PASSWORD, &password.text, 0) == CURLUE_OK)
+            login += std::string(":") + password.text;
+        login += "@";
+    }
+    const bool named = curl_url_get(parsed.url, CURLUPART_PORT, &port.text, 0) == CURLUE_OK;
+    return "http://" + login + host.text + ":" + (named ? port.text : kDefaultProxyPort);
+}
+
 ProxyRoute Route(const std::string& proxy, const std::string& why) {
     ProxyRoute route;
     route.proxy = proxy;
@@ -97,26 +137,7 @@ std::string ProxyWithPort(const std::string& entry) {
             return std::string();
         rest = rest.substr(mark + 3);
     }
-    rest = rest.substr(0, rest.find('/'));
-    const size_t at = rest.rfind('@');
-    const std::string hostPort = at == std::string::npos ? rest : rest.substr(at + 1);
-    if (hostPort.empty() || hostPort[0] == ':')
-        return std::string();
-    size_t colon;
-    if (hostPort[0] == '[') {
-        const size_t close = hostPort.find(']');
-        if (close == std::string::npos || close == 1)
-            return std::string();
-        colon = hostPort.size() > close + 1 && hostPort[close + 1] == ':' ? close + 1
-                                                                          : std::string::npos;
-    } else {
-        colon = hostPort.find(':');
-    }
-    if (colon == std::string::npos)
-        return "http://" + rest + ":" + kDefaultProxyPort;
-    if (colon + 1 == hostPort.size())
-        return "http://" + rest + kDefaultProxyPort;
-    return "http://" + rest;
+    return AsLibcurlReadsIt(rest.substr(0, rest.find('/')));
 }
 
 std::string PickHttpProxy(const std::string& proxyList) {

@@ -19,8 +19,10 @@ struct ProxyRoute {
 
 // A proxy entry in the form libcurl takes it: "host", "host:port" or
 // "http://host:port" as "http://host:port", with port 80 when none is named
-// (libcurl's own default would be 1080). Empty for an entry libcurl would
-// reach by another protocol ("socks://...", "https://...") or with no host.
+// (libcurl's own default would be 1080), rebuilt from what libcurl's URL
+// parser reads in it. Empty for an entry libcurl would reach by another
+// protocol ("socks://...", "https://..."), with no host, or that it does not
+// read as a host and a port ("proxy:http", "proxy#x:80", a port above 65535).
 std::string ProxyWithPort(const std::string& entry);
 
 // The entry of a WinHTTP proxy list ("host:port", or "http=host:port;https=...",

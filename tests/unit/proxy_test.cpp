@@ -23,6 +23,18 @@ TEST(PickHttpProxy, NoPortMeansPort80) {
     EXPECT_EQ(PickHttpProxy("[::1]"), "http://[::1]:80");
 }
 
+TEST(PickHttpProxy, EntryLibcurlCannotReadAsHostAndPortNamesNoProxy) {
+    // libcurl would fail every transfer on these, or ("#", "?") connect to
+    // its own default port 1080.
+    EXPECT_EQ(PickHttpProxy("proxy.corp:8080x"), "");
+    EXPECT_EQ(PickHttpProxy("proxy.corp:99999"), "");
+    EXPECT_EQ(PickHttpProxy("http=proxy#x:8080"), "");
+    EXPECT_EQ(PickHttpProxy("proxy?x:8080"), "");
+    EXPECT_EQ(PickHttpProxy("proxy.corp:http;backup:3128"), "http://backup:3128");
+    EXPECT_EQ(PickHttpProxy("proxy.corp:03128"), "http://proxy.corp:3128");
+    EXPECT_EQ(PickHttpProxy("user:pw@proxy.corp:3128"), "http://user:pw@proxy.corp:3128");
+}
+
 TEST(PickHttpProxy, OnlyOtherSchemesMeansDirect) {
     EXPECT_EQ(PickHttpProxy("https=secure:443;HTTP=plain:8080;ftp=f:21"), "http://plain:8080");
     EXPECT_EQ(PickHttpProxy("https=secure:443 socks=s:1080"), "");
