@@ -842,6 +842,22 @@ class Scenario:
             self.fail("arrival not delivered: %s" % r)
         return r[-1]
 
+    def arrival_hold(self, bound_s):
+        """Send an arrival whose handling is expected to keep the popup's
+        thread busy for a while (a settings retry against a bad server):
+        waits until the thread stops answering, then until it answers again
+        within bound_s of the arrival. Returns the seconds it was held."""
+        self.arrival(background=True)
+        sent = time.monotonic()
+        self.wait_until(lambda: not self.responsive(1000), "the arrival to hold the popup's thread",
+                        timeout=10)
+        self.wait_until(lambda: self.responsive(1000), "the popup's thread to answer again",
+                        timeout=bound_s)
+        held = time.monotonic() - sent
+        self.log("the arrival held the popup's thread for %.1f s" % held)
+        self.check(held <= bound_s, "held for %.1f s" % held)
+        return held
+
     def removal(self):
         r = self.probe("removal")
         if not r or not r[-1].get("ok"):
