@@ -21,6 +21,7 @@
 // stall: a document body is bounded while it arrives, and both transfers
 // end when nothing arrives for a minute.
 #include "config/http.h"
+#include "config/curl_url.h"
 #include "config/proxy.h"
 #include "config/text.h"
 #include "config/tls.h"
@@ -357,16 +358,6 @@ TransferEnd EndOf(CURLcode code, const InstallerRequest& r) {
         return TransferEnd::Refused; // a redirect loop, a protocol not allowed
     }
 }
-
-struct UrlCleanup {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
-
-struct CurlText {
-    char* text = nullptr;
-    ~CurlText() { curl_free(text); }
-};
 
 // Where the body of the current hop goes.
 using BodySink = size_t (*)(char* data, size_t size, size_t count, void* userdata);

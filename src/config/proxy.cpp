@@ -8,7 +8,7 @@
 // blocks, both unlike Windows, so it is never handed the bypass entries.
 #include "config/proxy.h"
 
-#include <curl/curl.h>
+#include "config/curl_url.h"
 
 #include <cctype>
 #include <vector>
@@ -69,16 +69,6 @@ bool GlobMatch(const std::string& pattern, const std::string& text) {
     return p == pattern.size();
 }
 
-struct UrlHolder {
-    CURLU* url = curl_url();
-    ~UrlHolder() { curl_url_cleanup(url); }
-};
-
-struct UrlPart {
-    char* text = nullptr;
-    ~UrlPart() { curl_free(text); }
-};
-
 // "[login@]host[:port]" as libcurl will read it once it is the proxy, put
 // together again from what libcurl read: "http://host:port", with port 80
 // when none is named. Empty when libcurl reads no host, or reads part of the
@@ -86,24 +76,25 @@ struct UrlPart {
 // default proxy port), or cannot read it at all ("proxy:http", a port above
 // 65535).
 std::string AsLibcurlReadsIt(const std::string& authority) {
-    UrlHolder parsed;
-    UrlPart host, port, user, password, other;
-    if (!parsed.url ||
-        curl_url_set(parsed.url, CURLUPART_URL, ("http://" + authority).c_str(), 0) != CURLUE_OK ||
-        curl_url_get(parsed.url, CURLUPART_HOST, &host.text, 0) != CURLUE_OK ||
+    UrlHandle parsed(curl_url());
+    CurlText host, port, user, password, other;
+    if (!parsed ||
+        curl_url_set(parsed.get(), CURLUPART_URL, ("http://" + authority).c_str(), 0) !=
+            CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_HOST, &host.text, 0) != CURLUE_OK ||
         host.text[0] == '\0')
         return std::string();
-    if (curl_url_get(parsed.url, CURLUPART_QUERY, &other.text, 0) == CURLUE_OK ||
-        curl_url_get(parsed.url, CURLUPART_FRAGMENT, &other.text, 0) == CURLUE_OK)
+    if (curl_url_get(parsed.get(), CURLUPART_QUERY, &other.text, 0) == CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_FRAGMENT, &other.text, 0) == CURLUE_OK)
         return std::string();
     std::string login;
-    if (curl_url_get(parsed.url, CURLUPART_USER, &user.text, 0) == CURLUE_OK) {
+    if (curl_url_get(parsed.get(), CURLUPART_USER, &user.text, 0) == CURLUE_OK) {
         login = user.text;
-        if (curl_url_get(parsed.url, CURLUPART_PASSWORD, &password.text, 0) == CURLUE_OK)
+        if (curl_url_get(parsed.get(), CURLUPART_PASSWORD, &password.text, 0) == CURLUE_OK)
             login += std::string(":") + password.text;
         login += "@";
     }
-    const bool named = curl_url_get(parsed.url, CURLUPART_PORT, &port.text, 0) == CURLUE_OK;
+    const bool named = curl_url_get(parsed.get(), CURLUPART_PORT, &port.text, 0) == CURLUE_OK;
     return "http://" + login + host.text + ":" + (named ? port.text : kDefaultProxyPort);
 }
 
