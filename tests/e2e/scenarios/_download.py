@@ -205,6 +205,15 @@ def serve_offer(s, description_text):
     s.put_document(DESCRIPTION_PATH, description_text)
 
 
+def serve_installer_offer(s, path):
+    """serve_offer for the stand-in installer, served at URL path `path` of
+    the scenario's server; returns the installer's bytes."""
+    installer = standin_bytes(s)
+    serve_offer(s, description(s.server + path, md5_hex(installer)))
+    s.put_document(path, installer)
+    return installer
+
+
 def installer_path(s):
     return os.path.join(s.appdata, "QmxAssistant", "Temp", "setup.exe")
 

@@ -17,10 +17,7 @@ INSTALLER_PATH = "/files/setup.exe"
 
 
 def run(s):
-    installer = _download.standin_bytes(s)
-    _download.serve_offer(s, _download.description(s.server + INSTALLER_PATH,
-                                                   _download.md5_hex(installer)))
-    s.put_document(INSTALLER_PATH, installer)
+    installer = _download.serve_installer_offer(s, INSTALLER_PATH)
     s.set_remotes(s.remotes, server=s.plain_server)
 
     app = s.start(env={"WINEDEBUG": "-all,warn+seh"})
