@@ -1,20 +1,31 @@
-# Windows (i686 MinGW-w64) build: the product exe, its testing flavor, the
-# Windows unit tests and the end-to-end scenarios, run under Wine.
+# Windows (MinGW-w64) build: the product exe, its testing flavor, the
+# Windows unit tests and the end-to-end scenarios, run under Wine. i686 is
+# the architecture that ships; an x86_64 tree of the same sources runs the
+# tests where the machine cannot execute 32-bit code (wine64, win64 prefix).
 # The TLS build takes its dependencies (libcurl with Schannel) from a prefix
 # of its own, QMX_TLS_DEPS_PREFIX; the plain build's prefix is never used for it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(QMX_WIN_ARCH x64)
+  set(qmx_deps_arch x86_64)
+  set(qmx_deps_flag "--x64 ")
+else()
+  set(QMX_WIN_ARCH x86)
+  set(qmx_deps_arch i686)
+  set(qmx_deps_flag "")
+endif()
 if(QMX_TLS)
   if(NOT QMX_TLS_DEPS_PREFIX)
-    set(QMX_TLS_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686-tls)
+    set(QMX_TLS_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/${qmx_deps_arch}-tls)
   endif()
   set(QMX_DEPS_PREFIX ${QMX_TLS_DEPS_PREFIX})
-  set(qmx_deps_stamp .complete-tls-v1)
-  set(qmx_deps_command "tools/build-deps.sh --tls")
+  set(qmx_deps_stamp .complete-tls-v2)
+  set(qmx_deps_command "tools/build-deps.sh ${qmx_deps_flag}--tls")
 else()
   if(NOT QMX_DEPS_PREFIX)
-    set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/i686)
+    set(QMX_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.cache/deps/${qmx_deps_arch})
   endif()
-  set(qmx_deps_stamp .complete-v2)
-  set(qmx_deps_command "tools/build-deps.sh")
+  set(qmx_deps_stamp .complete-v3)
+  set(qmx_deps_command "tools/build-deps.sh ${qmx_deps_flag}")
 endif()
 if(NOT EXISTS ${QMX_DEPS_PREFIX}/${qmx_deps_stamp})
   message(FATAL_ERROR "Windows dependencies missing in ${QMX_DEPS_PREFIX}: run ${qmx_deps_command}")
@@ -76,6 +87,16 @@ add_custom_command(TARGET QmxAssistant POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DQMX_EXE=$<TARGET_FILE:QmxAssistant>
           "-DQMX_KEY_NOTE=${QMX_SIGNING_KEY_NOTE}" -P ${CMAKE_SOURCE_DIR}/cmake/exe-size.cmake
   VERBATIM)
+# What the product exe is without running it: architecture, GUI subsystem,
+# system DLLs only, size, manifest and version resource (label "exe": the
+# shipped i686 exe is checked this way on every machine).
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+if(NOT QMX_TLS)
+  add_test(NAME windows.exe
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-exe.py $<TARGET_FILE:QmxAssistant>
+                   --arch ${QMX_WIN_ARCH} --version ${PROJECT_VERSION})
+  set_tests_properties(windows.exe PROPERTIES LABELS exe)
+endif()
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/config/server_address.cpp PROPERTIES
   COMPILE_DEFINITIONS "QMX_SERVER_BASE=L\"${QMX_SERVER_BASE}\"")
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/download/signing_key.cpp PROPERTIES
@@ -125,7 +146,8 @@ target_compile_definitions(qmx_unit_win PRIVATE QMX_SIGNATURE_FIXTURES="Z:${QMX_
 # plain tree.
 if(NOT QMX_TLS)
   add_test(NAME windows.unit
-           COMMAND ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
+           COMMAND ${CMAKE_COMMAND} -E env QMX_WINDOWS_ARCH=${QMX_WIN_ARCH}
+                   ${CMAKE_SOURCE_DIR}/tools/run-win-unit.sh $<TARGET_FILE:qmx_unit_win>)
   set_tests_properties(windows.unit PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
 endif()
 

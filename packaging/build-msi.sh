@@ -2,9 +2,11 @@
 # Builds the per-user Windows Installer package of the assistant from
 # packaging/QmxAssistant.wxs with wixl (Debian's msitools).
 #
-#   packaging/build-msi.sh VERSION EXE CLOSE_DLL ICON OUT.msi
+#   packaging/build-msi.sh VERSION EXE CLOSE_DLL ICON OUT.msi [ARCH]
 #
-# VERSION is x.y.z. wixl takes no absolute paths for files and cannot write
+# VERSION is x.y.z. ARCH is x86 (the default: the package that ships, around
+# the 32-bit exe) or x64 (a package of the x86-64 tree, for its tests on a
+# machine that runs 64-bit code only; its custom action is 64-bit too). wixl takes no absolute paths for files and cannot write
 # some rows the package needs, so the inputs are staged in a scratch folder
 # and those rows are added afterwards with msibuild:
 #   - the exe's file version (wixl leaves it empty; an unversioned file in the
@@ -26,8 +28,9 @@
 # OUT is replaced only when every step succeeded.
 set -euo pipefail
 
-[ $# -eq 5 ] || { echo "usage: $0 VERSION EXE CLOSE_DLL ICON OUT.msi" >&2; exit 2; }
-version=$1 exe=$2 dll=$3 icon=$4 out=$5
+[ $# -eq 5 ] || [ $# -eq 6 ] || { echo "usage: $0 VERSION EXE CLOSE_DLL ICON OUT.msi [ARCH]" >&2; exit 2; }
+version=$1 exe=$2 dll=$3 icon=$4 out=$5 arch=${6:-x86}
+[[ $arch =~ ^(x86|x64)$ ]] || { echo "build-msi: ARCH must be x86 or x64: $arch" >&2; exit 2; }
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "build-msi: version must be x.y.z: $version" >&2; exit 2; }
 for f in "$exe" "$dll" "$icon"; do
   [ -f "$f" ] || { echo "build-msi: no such file: $f" >&2; exit 2; }
@@ -45,7 +48,7 @@ cp "$dll" "$stage/qmxmsi.dll"
 cp "$icon" "$stage/QmxAssistant.ico"
 
 cd "$stage"
-wixl -D Version="$version" -D Exe=QmxAssistant.exe -D CloseDll=qmxmsi.dll -D Icon=QmxAssistant.ico \
+wixl -a "$arch" -D Version="$version" -D Exe=QmxAssistant.exe -D CloseDll=qmxmsi.dll -D Icon=QmxAssistant.ico \
      -o package.msi QmxAssistant.wxs >/dev/null
 
 code=$(sed -n 's/^<?define UpgradeCode = "\([^"]*\)".*/\1/p' QmxAssistant.wxs)

@@ -1,33 +1,40 @@
 #!/usr/bin/env bash
 # Builds the three Windows dependencies (libcurl, hidapi, tinyxml2) for
-# i686-w64-mingw32 as static libraries, from the Debian source packages the
+# i686-w64-mingw32 (or x86_64-w64-mingw32) as static libraries, from the Debian source packages the
 # machine's own apt configuration points at. Output goes to .cache/deps
 # (ignored by git) and is rebuilt only when missing. Patches of ours under
 # tools/patches are applied to the unpacked sources first (each says why).
 #
-#   tools/build-deps.sh [PREFIX]        plain-HTTP libcurl (the default build)
-#   tools/build-deps.sh --tls [PREFIX]  libcurl with Schannel, for QMX_TLS=ON,
-#                                       in a prefix of its own (.cache/deps/i686-tls)
+#   tools/build-deps.sh [--x64] [PREFIX]        plain-HTTP libcurl (the default build),
+#                                               in .cache/deps/i686 (x86_64 with --x64)
+#   tools/build-deps.sh [--x64] --tls [PREFIX]  libcurl with Schannel, for QMX_TLS=ON,
+#                                               in a prefix of its own (.cache/deps/i686-tls)
+# Both libcurls answer a proxy's Negotiate or NTLM challenge through SSPI,
+# with the logged-on user's credentials.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 tls=0
-if [ "${1:-}" = "--tls" ]; then
-  tls=1
-  shift
-fi
+arch=i686
+while [ $# -gt 0 ]; do
+  case $1 in
+    --tls) tls=1; shift ;;
+    --x64) arch=x86_64; shift ;;
+    *) break ;;
+  esac
+done
 work=$top/.cache/deps/src
-host=i686-w64-mingw32
+host=$arch-w64-mingw32
 if [ $tls = 1 ]; then
-  prefix=${1:-$top/.cache/deps/i686-tls}
-  stamp=$prefix/.complete-tls-v1
+  prefix=${1:-$top/.cache/deps/$arch-tls}
+  stamp=$prefix/.complete-tls-v2
   curl_ssl=(--with-schannel)
-  curl_build=$work/curl-build-tls
+  curl_build=$work/curl-build-$arch-tls
 else
-  prefix=${1:-$top/.cache/deps/i686}
-  stamp=$prefix/.complete-v2
-  curl_ssl=(--without-ssl --disable-sspi)
-  curl_build=$work/curl-build
+  prefix=${1:-$top/.cache/deps/$arch}
+  stamp=$prefix/.complete-v3
+  curl_ssl=(--without-ssl --enable-sspi)
+  curl_build=$work/curl-build-$arch
 fi
 
 if [ -f "$stamp" ]; then
@@ -54,7 +61,10 @@ apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
           -o "Dir::State::Lists=$apt_dir/lists"
           -o "Dir::Cache::Archives=$apt_dir/archives"
           -o "APT::Sandbox::User=root")
-apt-get "${apt_opts[@]}" -qq update >/dev/null
+# A mirror caught mid-sync fails an index or two; the sources may still be
+# fetched from what did arrive, and fetch() says so when they cannot.
+apt-get "${apt_opts[@]}" -qq update >/dev/null 2>&1 ||
+  echo "build-deps: apt-get update of the source lists reported errors; going on with what arrived" >&2
 
 fetch() { # fetch PACKAGE -> prints the unpacked source folder
   local pkg=$1 dir
@@ -95,8 +105,8 @@ patch_source() { # patch_source DIR NAME-VERSION: applies tools/patches/NAME-VER
 # tinyxml2: one source file.
 if [ ! -f "$prefix/lib/libtinyxml2.a" ]; then
 src=$(fetch tinyxml2)
-"$cxx" -O2 -std=c++17 -c "$src/tinyxml2.cpp" -o "$work/tinyxml2.o"
-"$host-ar" rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
+"$cxx" -O2 -std=c++17 -c "$src/tinyxml2.cpp" -o "$work/tinyxml2-$arch.o"
+"$host-ar" rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2-$arch.o"
 cp "$src/tinyxml2.h" "$prefix/include/"
 fi
 
@@ -105,16 +115,17 @@ if [ ! -f "$prefix/.hidapi-v2" ]; then
 src=$(fetch hidapi)
 patch_source "$src" "hidapi-$(basename "$src" | sed 's/^hidapi-//')"
 mkdir -p "$prefix/include/hidapi"
-"$cc" -O2 -D_WIN32_WINNT=0x0601 -I"$src/hidapi" -I"$src/windows" -c "$src/windows/hid.c" -o "$work/hid.o"
-"$host-ar" rcs "$prefix/lib/libhidapi.a" "$work/hid.o"
+"$cc" -O2 -D_WIN32_WINNT=0x0601 -I"$src/hidapi" -I"$src/windows" -c "$src/windows/hid.c" -o "$work/hid-$arch.o"
+"$host-ar" rcs "$prefix/lib/libhidapi.a" "$work/hid-$arch.o"
 cp "$src/hidapi/hidapi.h" "$prefix/include/hidapi/"
 [ -f "$src/windows/hidapi_winapi.h" ] && cp "$src/windows/hidapi_winapi.h" "$prefix/include/hidapi/"
 touch "$prefix/.hidapi-v2"
 fi
 
 # libcurl, static: HTTP only and no TLS, or HTTP and HTTPS through Windows'
-# own TLS (Schannel, which brings SSPI with it).
-if [ ! -f "$prefix/lib/libcurl.a" ]; then
+# own TLS (Schannel). SSPI and NTLM in both, for proxies that ask for the
+# user's logon; NTLM through winbind's helper stays off.
+if [ ! -f "$prefix/.curl-sspi" ]; then
 src=$(fetch curl)
 bld=$curl_build
 rm -rf "$bld" && mkdir -p "$bld"
@@ -125,12 +136,13 @@ rm -rf "$bld" && mkdir -p "$bld"
     --disable-ftp --disable-file --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
     --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
     --disable-gopher --disable-mqtt --disable-smb --disable-manual --disable-docs \
-    --disable-ntlm --disable-ntlm-wb --disable-unix-sockets --disable-alt-svc \
+    --enable-ntlm --disable-ntlm-wb --disable-unix-sockets --disable-alt-svc \
     --disable-hsts --without-libgsasl --disable-ipv6 \
     >"$bld/configure.log" 2>&1) || { tail -n 30 "$bld/config.log" >&2; exit 1; }
 make -C "$bld/lib" -j"$jobs" >"$bld/make.log" 2>&1 || { tail -n 30 "$bld/make.log" >&2; exit 1; }
 make -C "$bld/lib" install >/dev/null
 make -C "$bld/include" install >/dev/null
+touch "$prefix/.curl-sspi"
 fi
 
 touch "$stamp"

@@ -34,7 +34,7 @@ sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
 import qmx_e2e  # noqa: E402
 from qmx_e2e import remote, usb_path  # noqa: E402
 
-WIN_BUILD = os.path.join(TOP, "build", "windows")
+WIN_BUILD = os.path.join(TOP, "build", "windows")  # --build-dir: build/windows-x64 on a 64-bit-only machine
 PUBLISH = os.path.join(TOP, "build", "host", "publisher", "qmxpublish")
 OUT = os.path.join(TOP, "build", "demo")
 FILES = "downloads/orvanteer/customers/customer007/windows/files"
@@ -49,8 +49,8 @@ WAIT_S = 60
 
 
 class Demo(qmx_e2e.Scenario):
-    def __init__(self, settings, on_display):
-        super().__init__("demo", settings, WIN_BUILD, ports=DEMO_PORTS)
+    def __init__(self, settings, on_display, build_dir):
+        super().__init__("demo", settings, build_dir, ports=DEMO_PORTS)
         self.on_display = on_display
 
     def _start_xvfb(self):
@@ -146,10 +146,12 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--locale", default=os.environ.get("QMX_DEMO_LOCALE", "en_US.UTF-8"))
     ap.add_argument("--headless", action="store_true", help="walk by itself even with a display")
+    ap.add_argument("--build-dir", default=WIN_BUILD,
+                    help="the Windows tree whose testing exe runs (default build/windows)")
     args = ap.parse_args()
     on_display = bool(os.environ.get("DISPLAY")) and not args.headless
 
-    for need in (PUBLISH, os.path.join(WIN_BUILD, "QmxAssistantSim.exe")):
+    for need in (PUBLISH, os.path.join(args.build_dir, "QmxAssistantSim.exe")):
         if not os.path.exists(need):
             sys.exit("demo: missing %s (run make build first)" % need)
     settings = types.SimpleNamespace(SCREEN=(1920, 1080), LOCALE=args.locale, SERVER={},
@@ -157,7 +159,7 @@ def main():
     os.environ["QMX_NGINX_RATE"] = RATE
     shutil.rmtree(OUT, ignore_errors=True)
     os.makedirs(OUT)
-    s = Demo(settings, on_display)
+    s = Demo(settings, on_display, args.build_dir)
     try:
         s.setup()
         prepare_server(s)

@@ -6,6 +6,6 @@ here=$(dirname "$0")
 "$here/wine-prefix.sh"
 source "$here/wine-env.sh"
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine "$@"
+  exec "$QMX_WINE" "$@"
 fi
-exec xvfb-run -a -s "-screen 0 1920x1080x24" wine "$@"
+exec xvfb-run -a -s "-screen 0 1920x1080x24" "$QMX_WINE" "$@"

@@ -17,8 +17,14 @@ namespace {
 const int kButtonFontHeight = 24; // per 1080 screen rows, grows only above 1080
 const int kReferenceHeight = 1080;
 const DWORD kHoverTimeMs = 1;
-const DWORD kTrackMouseEventSize = 16; // sizeof(TRACKMOUSEEVENT) in a 32-bit process
-static_assert(sizeof(TRACKMOUSEEVENT) == kTrackMouseEventSize, "a 32-bit build is assumed");
+// sizeof(TRACKMOUSEEVENT): 16 bytes in a 32-bit process, 24 in a 64-bit one
+// (the HWND grows and the last DWORD is padded).
+#ifdef _WIN64
+const DWORD kTrackMouseEventSize = 24;
+#else
+const DWORD kTrackMouseEventSize = 16;
+#endif
+static_assert(sizeof(TRACKMOUSEEVENT) == kTrackMouseEventSize, "TRACKMOUSEEVENT's size");
 const int kMaxButtonText = 128;
 
 HFONT CreateButtonFont() {
@@ -27,6 +33,20 @@ HFONT CreateButtonFont() {
                                                   : kButtonFontHeight;
     return CreateFontW(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
                        FF_SWISS, L"微软雅黑");
+}
+
+// Swaps in FlatButtonProc and returns the procedure it replaces. In the
+// 32-bit build (the one that ships) the window procedure fits a LONG and
+// SetWindowLongW(GWL_WNDPROC) is the call; a 64-bit pointer needs the
+// pointer-sized variant.
+WNDPROC SubclassButton(HWND hWnd) {
+#ifdef _WIN64
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FlatButtonProc)));
+#else
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongW(hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(FlatButtonProc)));
+#endif
 }
 
 void Redraw(HWND hWnd) {
@@ -45,9 +65,7 @@ FlatButton* FlatButton::Create(HWND parent, int id, int x, int y, int w, int h,
     m_hWnd = CreateWindowExW(0, L"button", text.c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, x, y,
                              w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              g_hInst, nullptr);
-    // 32-bit build: the window procedure fits a LONG.
-    m_pfnPrevProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongW(m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(FlatButtonProc)));
+    m_pfnPrevProc = SubclassButton(m_hWnd);
     g_pfnFlatButtonPrevProc = m_pfnPrevProc;
     g_mapFlatButtons[id] = this;
     return this;

@@ -181,6 +181,27 @@ def _kill_pid(pid):
         pass
 
 
+def pe_arch(exe):
+    """"x64" for a PE32+ x86-64 exe, "x86" for an i386 one (the machine
+    field of its PE header), None when the file is missing or not a PE."""
+    try:
+        with open(exe, "rb") as f:
+            head = f.read(4096)
+        pe = int.from_bytes(head[0x3C:0x40], "little")
+        if head[pe:pe + 4] != b"PE\0\0":
+            return None
+        machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+    except (OSError, ValueError):
+        return None
+    return {0x8664: "x64", 0x14C: "x86"}.get(machine)
+
+
+# The Wine loader of each tree's architecture. The wine wrapper picks the
+# 32-bit loader whenever wine32 is installed, so a 64-bit tree names the
+# 64-bit loader by its own path.
+WINE_LOADER = {"x86": "wine", "x64": "/usr/lib/wine/wine64"}
+
+
 def win_path(host_path):
     """Z:\\... path of a Linux path (Wine maps / to Z:)."""
     return "Z:" + os.path.abspath(host_path).replace("/", "\\")
@@ -281,6 +302,10 @@ class Scenario:
         self.rootstore_exe = os.path.join(self.build_dir, "tools", "qmx_rootstore.exe")
         exe = "QmxAssistantSim.exe" if self.flavor == "sim" else "QmxAssistant.exe"
         self.source_exe = os.path.join(self.build_dir, exe)
+        # A tree's exes are of one architecture: x86 runs under wine32 in a
+        # win32 prefix, x64 under wine64 in a win64 prefix.
+        self.arch = pe_arch(self.probe_exe) or "x86"
+        self.wine = WINE_LOADER[self.arch]
 
         self.display = None
         self.port = None
@@ -319,9 +344,16 @@ class Scenario:
         return os.path.join(self.user_dir, "AppData", "Roaming")
 
     @property
+    def program_files_win(self):
+        """The 32-bit program-files folder (CSIDL_PROGRAM_FILESX86): "C:\\Program
+        Files" in a win32 prefix, "C:\\Program Files (x86)" in a win64 one, as on
+        Windows."""
+        return "C:\\Program Files (x86)" if self.arch == "x64" else "C:\\Program Files"
+
+    @property
     def program_files(self):
-        """Host path of the 32-bit program-files folder of this win32 prefix."""
-        return os.path.join(self.prefix, "drive_c", "Program Files")
+        """Host path of program_files_win."""
+        return self.host_path(self.program_files_win)
 
     @property
     def app_dir(self):
@@ -347,13 +379,16 @@ class Scenario:
         e.update({
             "DISPLAY": self.display or "",
             "LANG": self.locale, "LC_ALL": self.locale, "LANGUAGE": "",
-            "WINEPREFIX": self.prefix, "WINEARCH": "win32",
+            "WINEPREFIX": self.prefix, "WINEARCH": "win64" if self.arch == "x64" else "win32",
+            "QMX_WINDOWS_ARCH": self.arch,
             "WINEDEBUG": os.environ.get("QMX_E2E_WINEDEBUG", "-all"),
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "QMX_SIM_FILE": win_path(self.sim_file),
             "QMX_SIM_SERVER": self.server if self.port else "",
         })
         e.pop("QMX_WINEPREFIX", None)
+        if self.arch == "x64":
+            e["WINELOADER"] = self.wine
         if extra:
             e.update(extra)
         return e
@@ -398,8 +433,9 @@ class Scenario:
         self._boot_wine()
         if self.tls:
             self.trust(self.authority.der)
-        self.log("screen %dx%d on %s, locale %s, server %s" %
-                 (self.screen[0], self.screen[1], self.display, self.locale, self.server))
+        self.log("screen %dx%d on %s, locale %s, server %s, %s %s exe under %s" %
+                 (self.screen[0], self.screen[1], self.display, self.locale, self.server,
+                  self.arch, self.flavor, os.path.basename(self.wine)))
 
     def _start_nginx(self):
         env = None
@@ -420,7 +456,7 @@ class Scenario:
     def trust(self, der_path):
         """Add a certificate to the prefix's trusted roots (current user);
         taken out again when the scenario ends."""
-        r = subprocess.run(["wine", self.rootstore_exe, "add", win_path(der_path)], env=self.env(),
+        r = subprocess.run([self.wine, self.rootstore_exe, "add", win_path(der_path)], env=self.env(),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120)
         self.check(r.returncode == 0, "qmx_rootstore add %s: exit %d" % (der_path, r.returncode))
@@ -576,7 +612,7 @@ class Scenario:
                     p.kill()
         for der in self._trusted:
             # The prefix outlives the scenario: no later one may trust it.
-            subprocess.run(["wine", self.rootstore_exe, "remove", win_path(der)], env=self.env(),
+            subprocess.run([self.wine, self.rootstore_exe, "remove", win_path(der)], env=self.env(),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120, check=False)
         self._trusted = []
@@ -708,7 +744,7 @@ class Scenario:
         exe = self.app_dir_win + "\\" + name
         log_path = os.path.join(self.work, "app-%d.log" % (len(self._apps) + 1))
         with open(log_path, "wb") as out:
-            proc = subprocess.Popen(["wine", exe], cwd=self.app_dir, env=self.env(env),
+            proc = subprocess.Popen([self.wine, exe], cwd=self.app_dir, env=self.env(env),
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
         app = App(proc, name, log_path)
         self._apps.append(app)
@@ -774,7 +810,7 @@ class Scenario:
         out_path = os.path.join(self.work, "probe.out")
         err_path = os.path.join(self.work, "probe.err")
         with open(out_path, "wb") as out_f, open(err_path, "wb") as err_f:
-            p = subprocess.Popen(["wine", self.probe_exe] + [str(a) for a in args], env=self.env(),
+            p = subprocess.Popen([self.wine, self.probe_exe] + [str(a) for a in args], env=self.env(),
                                  stdin=subprocess.DEVNULL, stdout=out_f, stderr=err_f)
             try:
                 code = p.wait(timeout_s)
@@ -832,7 +868,7 @@ class Scenario:
         """Send a device arrival; blocks until the popup's thread handled it
         unless background=True (then returns the Popen of the probe)."""
         if background:
-            p = subprocess.Popen(["wine", self.probe_exe, "arrival", kind], env=self.env(),
+            p = subprocess.Popen([self.wine, self.probe_exe, "arrival", kind], env=self.env(),
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
             self._extra_procs.append(p)

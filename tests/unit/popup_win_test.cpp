@@ -610,7 +610,8 @@ TEST_F(Popup, FlatButtonRecordsAreRegisteredAndFilled) {
         EXPECT_EQ(bm.bmHeight, e.bitmapH) << e.id;
         EXPECT_EQ(FontHeight(b->m_hFont), e.id == IDC_NEVER_ASK ? ScaleX(22) : buttonFont) << e.id;
         EXPECT_TRUE(HasStyle(b->m_hWnd, BS_OWNERDRAW)) << e.id;
-        EXPECT_EQ(GetWindowLongW(b->m_hWnd, GWL_WNDPROC), reinterpret_cast<LONG>(FlatButtonProc));
+        EXPECT_EQ(GetWindowLongPtrW(b->m_hWnd, GWLP_WNDPROC),
+                  reinterpret_cast<LONG_PTR>(FlatButtonProc));
         EXPECT_EQ(b->m_pfnPrevProc, g_pfnFlatButtonPrevProc);
     }
     EXPECT_EQ(g_mapFlatButtons[IDC_DOWNLOAD]->m_hBitmap, g_mapFlatButtons[IDC_OPEN]->m_hBitmap);

@@ -26,7 +26,7 @@ def connection_settings(flags, proxy="", bypass="", script=""):
 
 
 def _reg(s, *args):
-    return subprocess.run(["wine", "reg"] + list(args), env=s.env(), stdin=subprocess.DEVNULL,
+    return subprocess.run([s.wine, "reg"] + list(args), env=s.env(), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
 
 

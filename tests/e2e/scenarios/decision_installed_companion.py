@@ -7,7 +7,7 @@ import os
 from qmx_e2e import remote, usb_path, offer_documents, customer_path
 
 SERVER = offer_documents(customer=7, app_dir_name="Valdry Orvanteer")
-APP = "C:\\Program Files\\Valdry Orvanteer\\orvanteer.exe"
+APP = "Valdry Orvanteer\\orvanteer.exe"  # under the 32-bit program-files folder
 TIMEOUT = 120
 
 
@@ -19,7 +19,7 @@ def check_lines(log):
 
 
 def run(s):
-    log = s.install_standin(APP) + ".log"
+    log = s.install_standin(s.program_files_win + "\\" + APP) + ".log"
 
     s.step("simple model: nothing started, no offer")
     s.set_remotes([remote(usb_path("ac01"), customer=7)])

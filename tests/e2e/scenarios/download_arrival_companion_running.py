@@ -20,7 +20,7 @@ def run(s):
 
     s.step("a companion process starts")
     s.install_standin(COMPANION)
-    companion = subprocess.Popen(["wine", COMPANION], env=s.env({"QMX_STANDIN_STAY_MS": "120000"}),
+    companion = subprocess.Popen([s.wine, COMPANION], env=s.env({"QMX_STANDIN_STAY_MS": "120000"}),
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
     try:

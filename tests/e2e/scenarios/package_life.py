@@ -33,7 +33,7 @@ def reg_query(s, *args):
     """{key: {value name: data}} from `wine reg query`; {} when the key is missing."""
     out = os.path.join(s.work, "reg.out")
     with open(out, "wb") as f:
-        subprocess.run(["wine", "reg", "query"] + list(args), env=s.env(), stdin=subprocess.DEVNULL,
+        subprocess.run([s.wine, "reg", "query"] + list(args), env=s.env(), stdin=subprocess.DEVNULL,
                        stdout=f, stderr=subprocess.STDOUT, timeout=60)
     keys, key = {}, None
     with open(out, "rb") as f:
@@ -61,7 +61,7 @@ def msiexec(s, *args):
     the package starts inherits it and outlives msiexec."""
     log = os.path.join(s.work, "msiexec-%d.log" % len(glob.glob(os.path.join(s.work, "msiexec-*.out"))))
     with open(log + ".out", "wb") as f:
-        p = subprocess.run(["wine", "msiexec"] + list(args) + ["/qn", "/l*v", win_path(log)],
+        p = subprocess.run([s.wine, "msiexec"] + list(args) + ["/qn", "/l*v", win_path(log)],
                            env=s.env(), stdin=subprocess.DEVNULL, stdout=f,
                            stderr=subprocess.STDOUT, timeout=120)
     return p.returncode
@@ -165,7 +165,7 @@ def run(s):
         # The prefix outlives the scenario, and wineboot starts what the Run key names.
         for msi in (newer, older):
             msiexec(s, "/x", win_path(msi))
-        subprocess.run(["wine", "reg", "delete", RUN_KEY, "/v", "QmxAssistant", "/f"], env=s.env(),
+        subprocess.run([s.wine, "reg", "delete", RUN_KEY, "/v", "QmxAssistant", "/f"], env=s.env(),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60)
         shutil.rmtree(os.path.join(programs, "Valdry"), ignore_errors=True)
