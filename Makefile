@@ -30,9 +30,11 @@ VERSION := $(shell grep -o 'QmxAssistant VERSION [0-9.]*' CMakeLists.txt | cut -
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PHASE := tools/phase.sh
+# Scenarios run side by side in this many lanes (QMX_E2E_LANES of the trees).
+E2E_JOBS ?= 2
 
 WINDOWS_ARCH ?=
-ifneq ($(filter test demo build,$(MAKECMDGOALS)),)
+ifneq ($(filter test demo build bench,$(MAKECMDGOALS)),)
 ifneq ($(origin ARCH),command line)
 ARCH := $(shell tools/windows-arch.sh $(WINDOWS_ARCH))
 ifeq ($(ARCH),)
@@ -90,15 +92,15 @@ WIN_TREE := build/windows-x64
 WIN_TLS_TREE := build/windows-x64-tls
 WIN_BUILDS := windows-release windows-x64 windows-x64-tls
 WIN_DEPS := deps-x86 deps-x64 deps-x64-tls
-DEMO_DEPS := tools/build-deps.sh --x64
-DEMO_PRESET := windows-x64
+WIN_PLAIN_DEPS := tools/build-deps.sh --x64
+WIN_PRESET := windows-x64
 else
 WIN_TREE := build/windows
 WIN_TLS_TREE := build/windows-tls
 WIN_BUILDS := windows windows-tls
 WIN_DEPS := deps-x86 deps-x86-tls
-DEMO_DEPS := tools/build-deps.sh
-DEMO_PRESET := windows
+WIN_PLAIN_DEPS := tools/build-deps.sh
+WIN_PRESET := windows
 endif
 
 build: host $(WIN_BUILDS)
@@ -109,30 +111,32 @@ test:
 	@$(PHASE) deps $(MAKE) --no-print-directory $(WIN_DEPS)
 	@$(PHASE) builds $(MAKE) --no-print-directory build ARCH=$(ARCH)
 	@$(PHASE) host-tests ctest --test-dir build/host --output-on-failure
-	@$(PHASE) shipped-exe-checks ctest --test-dir build/windows -L exe --output-on-failure
+	@$(PHASE) exe-checks sh -c 'ctest --test-dir build/windows -L exe --output-on-failure $(if $(filter x64,$(ARCH)),\
+	    && ctest --test-dir build/windows-x64 -L exe --output-on-failure)'
 	@$(PHASE) windows-unit ctest --test-dir $(WIN_TREE) -R '^windows\.unit$$' --output-on-failure \
 	    --repeat until-pass:2
-	@$(PHASE) scenarios ctest --test-dir $(WIN_TREE) -E '^windows\.unit$$' -LE exe --output-on-failure \
+	@$(PHASE) scenarios ctest --test-dir $(WIN_TREE) -L e2e -j $(E2E_JOBS) --output-on-failure \
 	    --repeat until-pass:2
-	@$(PHASE) https-scenarios ctest --test-dir $(WIN_TLS_TREE) --output-on-failure --repeat until-pass:2
+	@$(PHASE) https-scenarios ctest --test-dir $(WIN_TLS_TREE) -j $(E2E_JOBS) --output-on-failure \
+	    --repeat until-pass:2
 
 # Builds only what the demo runs: the publisher tool and the testing exe
 # with the probe and the stand-in of this machine's Windows tree.
 demo:
 	@tools/install-deps.sh
-	@$(DEMO_DEPS)
+	@$(WIN_PLAIN_DEPS)
 	cmake --preset host >/dev/null
 	cmake --build --preset host -j $(JOBS) --target qmxpublish
-	cmake --preset $(DEMO_PRESET) >/dev/null
-	cmake --build --preset $(DEMO_PRESET) -j $(JOBS) --target QmxAssistantSim qmxprobe qmx_standin
+	cmake --preset $(WIN_PRESET) >/dev/null
+	cmake --build --preset $(WIN_PRESET) -j $(JOBS) --target QmxAssistantSim qmxprobe qmx_standin
 	python3 tools/demo.py --build-dir $(WIN_TREE)
 
 bench: host
 	cmake --build --preset host --target qmx_bench -j $(JOBS)
 	build/host/bench/qmx_bench
-	@if [ -f build/windows/build.ninja ] || [ -f build/windows/Makefile ]; then \
-	  cmake --build --preset windows --target qmx_bench_verdict -j $(JOBS) && \
-	  bench/verdict-under-wine.sh build/host build/windows; fi
+	@if [ -f $(WIN_TREE)/build.ninja ] || [ -f $(WIN_TREE)/Makefile ]; then \
+	  cmake --build --preset $(WIN_PRESET) --target qmx_bench_verdict -j $(JOBS) && \
+	  QMX_WINDOWS_ARCH=$(ARCH) bench/verdict-under-wine.sh build/host $(WIN_TREE); fi
 	@if [ -f build/windows/QmxAssistant.exe ]; then \
 	  cmake -DQMX_EXE=build/windows/QmxAssistant.exe -P cmake/exe-size.cmake; fi
 

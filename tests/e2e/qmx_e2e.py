@@ -151,6 +151,14 @@ class OpenWatch:
             self._fd = -1
 
 
+def lane_ports(lane):
+    """The loopback port range of a lane: DEFAULT_PORTS for lane 0, then
+    ranges of the same size clear of it and of the demo's."""
+    lo, hi = (int(p) for p in DEFAULT_PORTS.split("-"))
+    step = 2 * (hi - lo + 1) if lane else 0
+    return "%d-%d" % (lo + step * lane, hi + step * lane)
+
+
 def _free_port(port_range):
     lo, hi = (int(p) for p in port_range.split("-"))
     for port in range(lo, hi + 1):
@@ -261,7 +269,7 @@ class Scenario:
     """The object a scenario's run(s) works with. Module settings of the
     scenario file arrive as attributes (s.screen, s.locale, ...)."""
 
-    def __init__(self, name, module, build_dir, ports=None, verbose=False):
+    def __init__(self, name, module, build_dir, ports=None, verbose=False, lane=0):
         self.name = name
         self.build_dir = os.path.abspath(build_dir)
         self.verbose = verbose
@@ -278,7 +286,9 @@ class Scenario:
         self.workarea = getattr(module, "WORKAREA", None)
         self.signing_key = None  # the testing exe's built-in key (set_signing_key)
         self._sim_server = None  # the server set_remotes named last (None: nginx)
-        self.ports = ports or os.environ.get("QMX_E2E_PORTS", DEFAULT_PORTS)
+        # Scenarios of different lanes run at the same time, each lane with
+        # a prefix and a port range of its own.
+        self.ports = ports or os.environ.get("QMX_E2E_PORTS") or lane_ports(lane)
         # TLS = True: nginx answers HTTPS on the server port with a certificate
         # for "localhost" from a fresh test authority that the prefix trusts
         # for the scenario's length (the testing exe of a QMX_TLS tree).
@@ -288,7 +298,8 @@ class Scenario:
         self._trusted = []
 
         self.e2e_dir = os.path.join(self.build_dir, "e2e")
-        self.prefix = os.environ.get("QMX_E2E_PREFIX", os.path.join(self.e2e_dir, "prefix"))
+        self.prefix = os.environ.get("QMX_E2E_PREFIX") or os.path.join(
+            self.e2e_dir, "prefix" if lane == 0 else "prefix-%d" % lane)
         self.work = os.path.join(self.e2e_dir, "work", name)
         self.shots_dir = os.path.join(self.e2e_dir, "shots", name)
         self.docroot = os.path.join(self.work, "docroot")

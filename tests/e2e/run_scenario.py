@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs end-to-end scenarios of QmxAssistant under Wine (see docs/testing.md).
 
-    tests/e2e/run_scenario.py [--build-dir DIR] SCENARIO [SCENARIO...]
+    tests/e2e/run_scenario.py [--build-dir DIR] [--lane K] SCENARIO [SCENARIO...]
 
 SCENARIO is a file under tests/e2e/scenarios/ or its bare name ("off_exits").
 Exit code 0 when every scenario passed. The closing line reads
@@ -87,7 +87,8 @@ def keep_failure(s, text):
 
 def run_one(path, args):
     name, module = load(path)
-    s = qmx_e2e.Scenario(name, module, args.build_dir, ports=args.ports, verbose=args.verbose)
+    s = qmx_e2e.Scenario(name, module, args.build_dir, ports=args.ports, verbose=args.verbose,
+                         lane=args.lane)
     tee = Tee(sys.stdout)
     sys.stdout = tee
     try:
@@ -152,12 +153,16 @@ def main():
                          "(default $QMX_E2E_PORTS or %s)" % qmx_e2e.DEFAULT_PORTS)
     ap.add_argument("-v", "--verbose", action="store_true", help="print every probe answer")
     ap.add_argument("--prepare", action="store_true",
-                    help="only create the Wine prefix the scenarios share, then exit")
+                    help="only create the Wine prefix of each lane, then exit")
+    ap.add_argument("--lane", type=int, default=0,
+                    help="run in this lane's prefix and port range (lanes run side by side)")
+    ap.add_argument("--lanes", type=int, default=1, help="with --prepare: how many lanes")
     ap.add_argument("scenarios", nargs="*")
     args = ap.parse_args()
     if args.prepare:
-        qmx_e2e.Scenario("prepare", None, args.build_dir).prepare_prefix()
-        print("e2e prefix ready")
+        for lane in range(args.lanes):
+            qmx_e2e.Scenario("prepare", None, args.build_dir, lane=lane).prepare_prefix()
+        print("e2e prefix ready for %d lane(s)" % args.lanes)
         return 0
     if not args.scenarios:
         ap.error("name at least one scenario")

@@ -576,7 +576,7 @@ int CmdPing(int timeoutMs) {
 
 int CmdPostCommand(const std::wstring& handle, int id) {
     HWND target =
-        reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoul(handle.c_str(), nullptr, 0)));
+        reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(handle.c_str(), nullptr, 0)));
     if (!IsWindow(target))
         return Fail("post-command", "no such window");
     BOOL ok = PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
