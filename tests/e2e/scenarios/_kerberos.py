@@ -20,7 +20,6 @@ import re
 import shutil
 import stat
 import subprocess
-import sys
 
 REALM = "QMX.TEST"
 USER = "alice"
@@ -34,8 +33,9 @@ _TOOLS = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..
 _PROGRAMS = {
     "krb5kdc": "krb5-kdc", "kdb5_util": "krb5-kdc", "kadmin.local": "krb5-admin-server",
     "kinit": "krb5-user", "kdestroy": "krb5-user", "squid": "squid", "ntlm_auth": "winbind",
+    "python3": "python3",
 }
-_SBIN = ("/usr/sbin", "/usr/bin", "/sbin", "/bin")
+_SBIN = ("/usr/sbin", "/usr/bin", "/sbin", "/bin")  # the system's own, not a user's
 NEGOTIATE_HELPER = "/usr/lib/squid/negotiate_kerberos_auth"
 
 
@@ -127,6 +127,26 @@ class Realm:
                               _read(self.kdc_log)))
 
 
+def _credstore(s, *args):
+    tool = os.path.join(s.build_dir, "tools", "qmx_credstore.exe")
+    if not os.path.isfile(tool):
+        s.fail("missing %s: build the target qmx_credstore" % tool)
+    return subprocess.run([s.wine, tool] + list(args), env=s.env(), stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+
+
+def store_credential(s):
+    """The NTLM logon of QMX\\alice for the proxy's host, in the prefix's
+    credential store; take it out with remove_credential (the prefix
+    outlives the scenario)."""
+    r = _credstore(s, "add", PROXY_HOST, "%s\\%s" % (NTLM_DOMAIN, USER), PASSWORD)
+    s.check(r.returncode == 0, "qmx_credstore add: %s" % r.stdout.decode(errors="replace"))
+
+
+def remove_credential(s):
+    _credstore(s, "remove", PROXY_HOST)
+
+
 def _read(path):
     try:
         with open(path, errors="replace") as f:
@@ -161,8 +181,9 @@ class Squid:
             env.update(realm.env())
         else:
             _program(s, "ntlm_auth")  # what Wine answers NTLM with
+            # squid runs its helper as user proxy: the system's Python.
             helper = "%s %s --user %s --domain %s --password %s" % (
-                sys.executable, os.path.join(_TOOLS, "ntlm_challenge.py"), USER, NTLM_DOMAIN,
+                _program(s, "python3"), os.path.join(_TOOLS, "ntlm_challenge.py"), USER, NTLM_DOMAIN,
                 PASSWORD)
         lines = [
             "http_port 127.0.0.1:%d" % self.port,
@@ -205,7 +226,9 @@ class Squid:
         for line in _read(self.log).splitlines():
             fields = line.split()
             if len(fields) >= 8:
-                out.append((fields[5], fields[6], fields[3].split("/")[-1], fields[7]))
+                # squid writes the backslash of DOMAIN\\user doubled.
+                out.append((fields[5], fields[6], fields[3].split("/")[-1],
+                            fields[7].replace("\\\\", "\\")))
         return out
 
     def stop(self):

@@ -61,3 +61,16 @@ def run(s):
     finally:
         _proxy.clear_user_proxy(s)
         squid.stop()
+
+    # A proxy that offers only NTLM; with no domain here, Wine's NTLM answers
+    # with a credential stored for the proxy's host.
+    squid = _kerberos.Squid(s, "ntlm")
+    try:
+        s.step("NTLM: no identity at start-up")
+        _kerberos.remove_credential(s)
+        logon_road(s, squid, {}, "NTLM", lambda: _kerberos.store_credential(s),
+                   "%s\\%s" % (_kerberos.NTLM_DOMAIN, _kerberos.USER))
+    finally:
+        _kerberos.remove_credential(s)
+        _proxy.clear_user_proxy(s)
+        squid.stop()
