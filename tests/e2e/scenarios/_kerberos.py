@@ -202,7 +202,7 @@ class Squid:
             "acl tunnel_ports port %s" % (" ".join(str(p) for p in connect_ports) or "1"),
         ]
         if refuse_hosts:
-            lines += ["acl refused dstdomain %s" % " ".join(refuse_hosts),
+            lines += ["acl refused dstdomain -n %s" % " ".join(refuse_hosts),
                       # A deny whose last ACL asks for a login answers 407.
                       "http_access deny refused authenticated"]
         lines += ["http_access deny CONNECT !tunnel_ports",
