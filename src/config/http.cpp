@@ -24,8 +24,9 @@
 // A proxy that asks for a login is answered with the user's Windows logon
 // (Negotiate or NTLM through SSPI), never with a typed password, and only a
 // proxy is: no transfer authenticates to the server. A proxy that refuses
-// the logon, or a tunnel (CONNECT), ends the transfer at once, with one
-// trace line that says what the proxy offered.
+// the logon, or refuses a tunnel (CONNECT), ends the transfer at once, with
+// one trace line that says what the proxy offered.
+
 // The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
 // libcurl's header; it is what the download reports through. The mark goes
 // before any header that brings in libcurl's.
@@ -125,9 +126,10 @@ void EndStalledTransfers(CURL* h) {
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
 }
 
-// Every header line received, a tunnel's (CONNECT) included: the installer
-// transfer keeps those from its header callback, so the proxy's offer is
-// read where libcurl shows every line, its debug callback.
+// Every header line received, a tunnel's (CONNECT) included. The installer's
+// header callback never sees a tunnel's lines (it is spared them), so what
+// a proxy offered is read where libcurl shows every line: its debug
+// callback, which needs CURLOPT_VERBOSE. Nothing is written anywhere.
 int WatchHeaders(CURL*, curl_infotype type, char* data, size_t size, void* userdata) {
     if (type == CURLINFO_HEADER_IN)
         static_cast<ProxyChallenges*>(userdata)->TakeHeaderLine(data, size);
@@ -506,13 +508,14 @@ bool RouteHop(CURL* h, const std::string& url, std::string& proxy) {
 // error with no HTTP status, which would otherwise pass for a network cut
 // and be tried again.
 bool ProxySaidYes(CURL* h, TransferOutcome& outcome, const std::string& proxy,
-                  const std::string& url, const ProxyChallenges& challenges) {
+                  const std::string& url, const ProxyChallenges* challenges) {
     long tunnel = 0;
     curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &tunnel);
     const bool tunnelRefused = outcome.code != CURLE_OK && tunnel >= 400 && tunnel <= 499;
     const long status = tunnelRefused ? tunnel : outcome.status;
     if (status == kProxyLoginRequired) {
-        const std::vector<std::string>& offered = challenges.Schemes();
+        const std::vector<std::string> offered =
+            challenges ? challenges->Schemes() : std::vector<std::string>();
         TraceLine("proxy %s asks for a login (407) for %s, offering %s; %s: the transfer fails",
                   proxy.c_str(), url.c_str(), SchemeList(offered).c_str(),
                   LogonAnswers(offered) ? "the Windows logon did not get through"
@@ -563,10 +566,7 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
         outcome.code = curl_easy_perform(h);
         outcome.status = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
-        static const ProxyChallenges kNoneSeen;
-        if (!proxy.empty() &&
-            !ProxySaidYes(h, outcome, proxy, url,
-                          transfer.challenges ? *transfer.challenges : kNoneSeen))
+        if (!proxy.empty() && !ProxySaidYes(h, outcome, proxy, url, transfer.challenges))
             return outcome;
         std::string target;
         if (outcome.code != CURLE_OK || !RedirectTarget(h, transfer.maxRedirects, target))

@@ -5,9 +5,10 @@
 // WinHttpGetProxyForUrl answers for the address first; it may look for a
 // WPAD server and download a script, so it runs on a helper thread and the
 // request waits for it only a bounded time. A script server that asks for a
-// login gets the user's logon on a second lookup, as Windows advises. One WinHTTP session serves the
-// whole process, so that WinHTTP keeps what it learnt (an answer, or that
-// there is none) from one request to the next instead of searching again.
+// login gets the user's logon on a second lookup, as Microsoft advises. One
+// WinHTTP session serves the whole process, so that WinHTTP keeps what it
+// learnt (an answer, or that there is none) from one request to the next
+// instead of searching again.
 // When the automatic side gives no answer, the manual proxy is used as
 // Windows does, and direct only when none is set (ChooseProxy, proxy.cpp).
 #include "config/proxy.h"

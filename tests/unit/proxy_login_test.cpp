@@ -19,9 +19,8 @@ std::vector<std::string> Offered(const std::vector<std::string>& lines) {
 using Schemes = std::vector<std::string>;
 
 TEST(ProxyChallenges, FirstWordOfEachHeaderOnceInOrder) {
-    EXPECT_EQ(Offered({"HTTP/1.1 407 Proxy Authentication Required\r\n",
-                       "Server: squid\r\n", "Proxy-Authenticate: Negotiate\r\n",
-                       "proxy-authenticate:NTLM\r\n",
+    EXPECT_EQ(Offered({"HTTP/1.1 407 Proxy Authentication Required\r\n", "Server: squid\r\n",
+                       "Proxy-Authenticate: Negotiate\r\n", "proxy-authenticate:NTLM\r\n",
                        "PROXY-AUTHENTICATE: Basic realm=\"Corp, Inc\", charset=UTF-8\r\n",
                        "Proxy-Authenticate: ntlm TlRMTVNTUAACAAAA\r\n", "\r\n"}),
               (Schemes{"Negotiate", "NTLM", "Basic"}));
@@ -37,15 +36,17 @@ TEST(ProxyChallenges, OnlyTheLastAnswerCounts) {
     EXPECT_EQ(Offered({"HTTP/1.1 407 x\r\n", "Proxy-Authenticate: Negotiate\r\n", "\r\n",
                        "HTTP/1.1 407 x\r\n", "Proxy-Authenticate: Basic realm=x\r\n"}),
               Schemes{"Basic"});
-    EXPECT_EQ(Offered({"HTTP/1.1 407 x\r\n", "Proxy-Authenticate: NTLM\r\n", "HTTP/1.1 200 OK\r\n"}),
-              Schemes{});
+    EXPECT_EQ(
+        Offered({"HTTP/1.1 407 x\r\n", "Proxy-Authenticate: NTLM\r\n", "HTTP/1.1 200 OK\r\n"}),
+        Schemes{});
 }
 
 TEST(ProxyChallenges, BoundedAgainstAStrangersAnswer) {
-    EXPECT_EQ(Offered({"Proxy-Authenticate:\r\n", "Proxy-Authenticate:   \r\n",
-                       "Proxy-Authenticate: \"Negotiate\"\r\n", "Proxy-Authenticate: Neg/otiate\r\n",
-                       "Proxy-Authenticate: " + std::string(33, 'A') + "\r\n"}),
-              Schemes{});
+    EXPECT_EQ(
+        Offered({"Proxy-Authenticate:\r\n", "Proxy-Authenticate:   \r\n",
+                 "Proxy-Authenticate: \"Negotiate\"\r\n", "Proxy-Authenticate: Neg/otiate\r\n",
+                 "Proxy-Authenticate: " + std::string(33, 'A') + "\r\n"}),
+        Schemes{});
     EXPECT_EQ(Offered({"Proxy-Authenticate: " + std::string(32, 'A')}),
               Schemes{std::string(32, 'A')});
     std::vector<std::string> many;
