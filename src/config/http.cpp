@@ -20,17 +20,26 @@
 // reported only as an empty body or a false result. The network may lie or
 // stall: a document body is bounded while it arrives, and both transfers
 // end when nothing arrives for a minute.
+//
+// A proxy that asks for a login is answered with the user's Windows logon
+// (Negotiate or NTLM through SSPI), never with a typed password, and only a
+// proxy is: no transfer authenticates to the server. A proxy that refuses
+// the logon, or refuses a tunnel (CONNECT), ends the transfer at once, with
+// one trace line that says what the proxy offered.
+
+// The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
+// libcurl's header; it is what the download reports through. The mark goes
+// before any header that brings in libcurl's.
+#define CURL_DISABLE_DEPRECATION
 #include "config/http.h"
 #include "config/curl_url.h"
 #include "config/proxy.h"
+#include "config/proxy_login.h"
 #include "config/text.h"
 #include "config/tls.h"
 #include "download/file_ex.h"
 #include "support/trace.h"
 
-// The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
-// libcurl's header; it is what the download reports through.
-#define CURL_DISABLE_DEPRECATION
 #include <curl/curl.h>
 
 #include <cctype>
@@ -117,11 +126,41 @@ void EndStalledTransfers(CURL* h) {
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
 }
 
+// Every header line received, a tunnel's (CONNECT) included. The installer's
+// header callback never sees a tunnel's lines (it is spared them), so what
+// a proxy offered is read where libcurl shows every line: its debug
+// callback, which needs CURLOPT_VERBOSE. Nothing is written anywhere.
+int WatchHeaders(CURL*, curl_infotype type, char* data, size_t size, void* userdata) {
+    if (type == CURLINFO_HEADER_IN)
+        static_cast<ProxyChallenges*>(userdata)->TakeHeaderLine(data, size);
+    return 0;
+}
+
+// A proxy that asks for a login gets the current user's Windows logon: an
+// empty name and password make SSPI use the logged-on user's credentials.
+// Only Negotiate and NTLM are offered; Basic and Digest would send or need
+// a password. libcurl gives these to a proxy only: nothing authenticates to
+// the server (CURLOPT_HTTPAUTH stays unset).
+void AnswerProxyWithLogon(CURL* h, ProxyChallenges* challenges) {
+    curl_easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+    curl_easy_setopt(h, CURLOPT_PROXYUSERPWD, ":");
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, WatchHeaders);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, challenges);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+}
+
 // The document request carries no body. libcurl's default read function would
 // send the process's standard input as the POST body (and block on a
 // terminal), so the body is ended at once instead.
 size_t EmptyBody(char*, size_t, size_t, void*) {
     return 0;
+}
+
+// The empty body can always be sent again. libcurl asks to rewind it when
+// the request is repeated with a proxy's login; without a seek function it
+// would fail the transfer instead ("necessary data rewind wasn't possible").
+int RewindEmptyBody(void*, curl_off_t, int) {
+    return CURL_SEEKFUNC_OK;
 }
 
 // One installer request and what its callbacks learn: the file with the
@@ -138,6 +177,7 @@ struct InstallerRequest {
     BodyUse use = BodyUse::Refused;
     bool writing = false;      // that response's body goes to the file
     bool localFailure = false; // the file could not be read back or written
+    size_t dropped = 0;        // body bytes of answers that are not the file's
     uint64_t base = 0;         // file bytes before the body
     uint64_t complete = 0;     // the whole file's size from Content-Range
 };
@@ -265,7 +305,11 @@ bool TakeHeaderLine(InstallerRequest& r, std::string line) {
         return true;
     }
     if (line.empty()) {
+        // A proxy's 407 is answered by libcurl with the logon and followed by
+        // the answer to the request; when it is the last, the transfer ends
+        // refused (EndOf).
         if (r.decided || r.response.status <= kHttpContinueLast ||
+            r.response.status == kProxyLoginRequired ||
             IsFollowedRedirect(r.response.status, r.hasLocation))
             return true;
         return TakeResponse(r);
@@ -299,8 +343,11 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* userdata) {
     InstallerRequest& r = *static_cast<InstallerRequest*>(userdata);
     const size_t bytes = size * count;
     r.transfer->bodyBytes += bytes;
-    if (!r.writing)
-        return r.decided ? 0 : bytes; // the body of a redirect that is followed
+    if (!r.writing) {
+        // The body of a proxy's login page, bounded as a redirect's is.
+        r.dropped += bytes;
+        return r.decided || r.dropped > kRedirectBodyLimit ? 0 : bytes;
+    }
     // A short count makes libcurl end the transfer with a write error, so the
     // digests never see a byte the file does not hold.
     if (fwrite(data, 1, bytes, r.file.Stream()) != bytes) {
@@ -373,6 +420,8 @@ struct Transfer {
     void* sinkData = nullptr;
     // Called before each hop's request, after its address and route are set.
     std::function<void(CURL* handle, const std::string& url)> onHop;
+    // What the last answer offered to log in with (AnswerProxyWithLogon).
+    const ProxyChallenges* challenges = nullptr;
     // The whole transfer's limit, every hop and its proxy lookup included;
     // 0: none.
     long totalSeconds = 0;
@@ -381,6 +430,8 @@ struct Transfer {
 struct TransferOutcome {
     CURLcode code = CURLE_OK;
     long status = 0; // HTTP status of the last answer, 0 without one
+    // The proxy refused the tunnel (CONNECT) with this 4xx; 0 otherwise.
+    long tunnelRefused = 0;
 };
 
 bool IsRedirect(long status) {
@@ -450,6 +501,36 @@ bool RouteHop(CURL* h, const std::string& url, std::string& proxy) {
     return true;
 }
 
+// After a hop through `proxy`: false when the proxy said no. A 407 that
+// libcurl's answer with the logon did not turn (or one offering nothing the
+// logon answers) and a tunnel refused with a 4xx end the transfer; each
+// leaves one trace line. libcurl reports a refused tunnel as a receive
+// error with no HTTP status, which would otherwise pass for a network cut
+// and be tried again.
+bool ProxySaidYes(CURL* h, TransferOutcome& outcome, const std::string& proxy,
+                  const std::string& url, const ProxyChallenges* challenges) {
+    long tunnel = 0;
+    curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &tunnel);
+    const bool tunnelRefused = outcome.code != CURLE_OK && tunnel >= 400 && tunnel <= 499;
+    const long status = tunnelRefused ? tunnel : outcome.status;
+    if (status == kProxyLoginRequired) {
+        const std::vector<std::string> offered =
+            challenges ? challenges->Schemes() : std::vector<std::string>();
+        TraceLine("proxy %s asks for a login (407) for %s, offering %s; %s: the transfer fails",
+                  proxy.c_str(), url.c_str(), SchemeList(offered).c_str(),
+                  LogonAnswers(offered) ? "the Windows logon did not get through"
+                                        : "none that the Windows logon answers");
+    } else if (tunnelRefused) {
+        TraceLine("proxy %s refused the tunnel for %s (%ld): the transfer fails", proxy.c_str(),
+                  url.c_str(), tunnel);
+    } else {
+        return true;
+    }
+    if (tunnelRefused)
+        outcome.tunnelRefused = tunnel;
+    return false;
+}
+
 // Performs the transfer, following up to `maxRedirects` redirects one hop
 // at a time. A 301, 302 or 303 turns a POST into a GET, as browsers do.
 TransferOutcome PerformTransfer(const Transfer& transfer) {
@@ -485,9 +566,8 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
         outcome.code = curl_easy_perform(h);
         outcome.status = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
-        if (outcome.status == kProxyLoginRequired && !proxy.empty())
-            TraceLine("proxy %s asks for a login (407) for %s: the transfer fails", proxy.c_str(),
-                      url.c_str());
+        if (!proxy.empty() && !ProxySaidYes(h, outcome, proxy, url, transfer.challenges))
+            return outcome;
         std::string target;
         if (outcome.code != CURLE_OK || !RedirectTarget(h, transfer.maxRedirects, target))
             return outcome;
@@ -568,6 +648,8 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     transfer.totalSeconds = limits.totalSeconds;
     transfer.sink = AppendToBody;
     transfer.sinkData = &body;
+    ProxyChallenges challenges;
+    transfer.challenges = &challenges;
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -575,10 +657,12 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, EmptyBody);
+    curl_easy_setopt(h, CURLOPT_SEEKFUNCTION, RewindEmptyBody);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     EndStalledTransfers(h);
+    AnswerProxyWithLogon(h, &challenges);
     TlsTransferCheck tls(h);
 
     const TransferOutcome outcome = PerformTransfer(transfer);
@@ -626,6 +710,8 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     hops.maxRedirects = kMaxInstallerRedirects;
     hops.sink = WriteToFile;
     hops.sinkData = &request;
+    ProxyChallenges challenges;
+    hops.challenges = &challenges;
 
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnInstallerHeader);
@@ -641,6 +727,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
     EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
+    AnswerProxyWithLogon(h, &challenges);
     TlsTransferCheck tls(h);
 
     // A kept prefix is continued with a range (sent on every hop); when the
@@ -675,8 +762,12 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     if (request.file.Stream() != nullptr && fflush(request.file.Stream()) != 0)
         request.localFailure = true;
     request.file.Close();
-    // A proxy's login page (407) is a 4xx like any other: refused, not written.
-    transfer.end = EndOf(outcome.code, request);
+    // A proxy's login page (407) is a 4xx like any other: refused, not
+    // written; so is a tunnel the proxy refused, which is no network cut.
+    transfer.end = outcome.tunnelRefused && !request.localFailure ? TransferEnd::Refused
+                                                                  : EndOf(outcome.code, request);
+    if (outcome.tunnelRefused)
+        transfer.status = outcome.tunnelRefused;
     if (transfer.end != TransferEnd::Complete)
         fprintf(stderr, "curl_easy_perform() failed: %s\n",
                 outcome.code != CURLE_OK ? curl_easy_strerror(outcome.code) : "no usable answer");

@@ -4,9 +4,11 @@
 // With automatic detection or a setup script switched on,
 // WinHttpGetProxyForUrl answers for the address first; it may look for a
 // WPAD server and download a script, so it runs on a helper thread and the
-// request waits for it only a bounded time. One WinHTTP session serves the
-// whole process, so that WinHTTP keeps what it learnt (an answer, or that
-// there is none) from one request to the next instead of searching again.
+// request waits for it only a bounded time. A script server that asks for a
+// login gets the user's logon on a second lookup, as Microsoft advises. One
+// WinHTTP session serves the whole process, so that WinHTTP keeps what it
+// learnt (an answer, or that there is none) from one request to the next
+// instead of searching again.
 // When the automatic side gives no answer, the manual proxy is used as
 // Windows does, and direct only when none is set (ChooseProxy, proxy.cpp).
 #include "config/proxy.h"
@@ -98,9 +100,17 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
             options.dwAutoDetectFlags =
                 WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
         }
-        options.fAutoLogonIfChallenged = TRUE;
+        // The script's server gets the user's logon only when it asks for
+        // one: a WPAD host anyone can put on the network would otherwise
+        // be offered it with every lookup.
+        options.fAutoLogonIfChallenged = FALSE;
         WINHTTP_PROXY_INFO info = {};
-        if (WinHttpGetProxyForUrl(session, lookup->url.c_str(), &options, &info)) {
+        BOOL found = WinHttpGetProxyForUrl(session, lookup->url.c_str(), &options, &info);
+        if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
+            options.fAutoLogonIfChallenged = TRUE;
+            found = WinHttpGetProxyForUrl(session, lookup->url.c_str(), &options, &info);
+        }
+        if (found) {
             GlobalString proxyText, bypassText;
             proxyText.text = info.lpszProxy;
             bypassText.text = info.lpszProxyBypass;

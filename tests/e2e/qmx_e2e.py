@@ -725,6 +725,12 @@ class Scenario:
             self.fail("fault server did not start (%r)" % line)
         return "http://127.0.0.1:%d" % port
 
+    def track_process(self, proc):
+        """Have the rig stop `proc` (a Popen of a server the scenario runs
+        itself) when the scenario ends, also on failure."""
+        self._extra_procs.append(proc)
+        return proc
+
     def watch_remote_reads(self):
         """Start counting reads of the remote description (one per device
         scan of the testing exe); returns an OpenWatch."""
