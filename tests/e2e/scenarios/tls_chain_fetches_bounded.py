@@ -1,0 +1,66 @@
+# Building a certificate's chain may fetch issuer certificates and revocation
+# data from the addresses the certificate names, inside the check where no
+# transfer time limit reaches. With a certificate whose issuer (AIA), OCSP
+# and revocation-list addresses lead to a server that accepts and never
+# answers, an arrival's settings retry still ends within its bound, and the
+# check, unable to learn the revocation state, lets the offer come.
+import socket
+import threading
+
+import _download as d
+from qmx_e2e import offer_documents, trace_lines
+
+TLS = True
+REMOTES = d.REMOTES
+SERVER = offer_documents(customer=d.CUSTOMER)
+TIMEOUT = 150
+
+BOUND_S = 35  # the retry's 20 s, the arrival's own waits and the probe's start-up
+
+
+class SilentServer:
+    """Accepts every connection on a loopback port and never answers."""
+
+    def __init__(self, s):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", s.free_port()))
+        self.sock.listen(16)
+        self.port = self.sock.getsockname()[1]
+        self.accepted = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                self.accepted.append(self.sock.accept()[0])
+            except OSError:
+                return
+
+    def stop(self):
+        self.sock.close()
+        for conn in self.accepted:
+            conn.close()
+
+
+def run(s):
+    silent = SilentServer(s)
+    try:
+        base = "http://127.0.0.1:%d" % silent.port
+        s.serve_certificate(s.authority.server("fetching", extensions=[
+            "authorityInfoAccess = caIssuers;URI:%s/ca.der,OCSP;URI:%s/ocsp" % (base, base),
+            "crlDistributionPoints = URI:%s/ca.crl" % base]))
+        unreachable = s.server.rsplit(":", 1)[0] + ":%d" % s.free_port()
+        s.set_remotes(REMOTES, server=unreachable)
+        app = s.start(env={"WINEDEBUG": "-all,warn+seh"})
+        s.check_eq(s.wait_settled(app), "running", "after start-up")
+        s.check_eq(s.popup()["visible"], False, "popup visible")
+
+        s.step("an arrival's retry against a chain whose fetches never answer")
+        s.set_remotes(REMOTES, server=s.server)
+        s.arrival_hold(BOUND_S)
+        s.check(silent.accepted, "the chain's addresses were asked")
+        s.log("checks that went on without their fetches: %d" % sum(
+            "fetches did not end within" in line for line in trace_lines(app)))
+        d.wait_state(s, d.OFFER, "the offer", timeout=10)
+    finally:
+        silent.stop()
