@@ -66,25 +66,6 @@ struct ChainFree {
 };
 using ChainContext = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree>;
 
-struct CurlUrlFree {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-struct CurlTextFree {
-    void operator()(char* text) const { curl_free(text); }
-};
-
-// The host of an address as libcurl parses it; empty when it has none.
-std::string UrlHost(const std::string& url) {
-    std::unique_ptr<CURLU, CurlUrlFree> parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
-        return std::string();
-    char* host = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
-        return std::string();
-    std::unique_ptr<char, CurlTextFree> hold(host);
-    return host;
-}
-
 // One chain building, shared by the waiting check and the helper thread that
 // builds; whoever leaves last frees it, so a building that outlives its
 // bound ends on its own.
@@ -222,8 +203,7 @@ bool TlsTransferCheck::BeforeRequest() {
     if (!IsHttpsAddress(url))
         return true;
 
-    const std::string host = UrlHost(url);
-    // The SSL policy skips the name check for an empty server name.
+    const std::string host = TlsCheckedHost(url);
     if (host.empty()) {
         TraceLine("TLS: %s refused: no host name to check the certificate for", url.c_str());
         return false;
