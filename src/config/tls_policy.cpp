@@ -36,7 +36,10 @@ bool IsHttpsAddress(const std::string& url) {
 std::string TlsCheckedHost(const std::string& url) {
     UrlHandle parsed(curl_url());
     CurlText host;
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+    // The scheme is read whatever protocols this build's libcurl speaks.
+    if (!parsed ||
+        curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+            CURLUE_OK ||
         curl_url_get(parsed.get(), CURLUPART_HOST, &host.text, 0) != CURLUE_OK)
         return std::string();
     return host.text;
