@@ -495,10 +495,9 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
     const auto limitLeft = [&] {
         if (transfer.totalSeconds <= 0)
             return true;
-        const long long left = transfer.totalSeconds * 1000LL -
-                               std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now() - start)
-                                   .count();
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        const long long left = transfer.totalSeconds * 1000LL - spent.count();
         if (left <= 0)
             return false;
         curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));

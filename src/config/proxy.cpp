@@ -115,8 +115,8 @@ ProxyRoute FromLists(const std::string& proxyList, const std::string& bypassList
                              (scheme == "https" ? "HTTPS" : "plain HTTP"));
     if (BypassesProxy(bypassList, host))
         return Route("", "on the bypass list of the " + source);
-    ProxyRoute route = Route(proxies.front(), proxies.front().empty() ? source + " says direct"
-                                                                      : source);
+    ProxyRoute route =
+        Route(proxies.front(), proxies.front().empty() ? source + " says direct" : source);
     route.fallbacks.assign(proxies.begin() + 1, proxies.end());
     return route;
 }
