@@ -8,7 +8,7 @@ import socket
 import threading
 
 import _download as d
-from qmx_e2e import offer_documents, trace_lines
+from qmx_e2e import offer_documents
 
 TLS = True
 REMOTES = d.REMOTES
@@ -18,34 +18,22 @@ TIMEOUT = 150
 BOUND_S = 35  # the retry's 20 s, the arrival's own waits and the probe's start-up
 
 
-class SilentServer:
-    """Accepts every connection on a loopback port and never answers."""
+def run(s):
+    # A loopback server that accepts every connection and never answers.
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", s.free_port()))
+    silent.listen(16)
+    accepted = []
 
-    def __init__(self, s):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", s.free_port()))
-        self.sock.listen(16)
-        self.port = self.sock.getsockname()[1]
-        self.accepted = []
-        threading.Thread(target=self._accept, daemon=True).start()
-
-    def _accept(self):
+    def accept():
         while True:
             try:
-                self.accepted.append(self.sock.accept()[0])
+                accepted.append(silent.accept()[0])
             except OSError:
                 return
-
-    def stop(self):
-        self.sock.close()
-        for conn in self.accepted:
-            conn.close()
-
-
-def run(s):
-    silent = SilentServer(s)
+    threading.Thread(target=accept, daemon=True).start()
     try:
-        base = "http://127.0.0.1:%d" % silent.port
+        base = "http://127.0.0.1:%d" % silent.getsockname()[1]
         s.serve_certificate(s.authority.server("fetching", extensions=[
             "authorityInfoAccess = caIssuers;URI:%s/ca.der,OCSP;URI:%s/ocsp" % (base, base),
             "crlDistributionPoints = URI:%s/ca.crl" % base]))
@@ -58,9 +46,9 @@ def run(s):
         s.step("an arrival's retry against a chain whose fetches never answer")
         s.set_remotes(REMOTES, server=s.server)
         s.arrival_hold(BOUND_S)
-        s.check(silent.accepted, "the chain's addresses were asked")
-        s.log("checks that went on without their fetches: %d" % sum(
-            "fetches did not end within" in line for line in trace_lines(app)))
+        s.check(accepted, "the chain's addresses were asked")
         d.wait_state(s, d.OFFER, "the offer", timeout=10)
     finally:
-        silent.stop()
+        silent.close()
+        for conn in accepted:
+            conn.close()
