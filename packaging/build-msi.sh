@@ -10,7 +10,8 @@
 # some rows the package needs, so the inputs are staged in a scratch folder
 # and those rows are added afterwards with msibuild:
 #   - the exe's file version (wixl leaves it empty; an unversioned file in the
-#     package would never replace the versioned exe of an older release);
+#     package would never replace the versioned exe of an older release), and
+#     no MsiFileHash row for it (hashes are for unversioned files only);
 #   - an upgrade that also replaces a package of the same version (each
 #     build has a ProductCode of its own; wixl drops IncludeMaximum);
 #   - the older package removed after the new one's files and components are
@@ -63,6 +64,7 @@ remove_file() { # key folder-property [file-name]; no name: the folder, when emp
 }
 msibuild package.msi \
   -q "UPDATE \`File\` SET \`Version\` = '$version.0' WHERE \`File\` = 'QmxAssistantExe'" \
+  -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'QmxAssistantExe'" \
   -q "$(sequence InstallExecute 6410)" -q "$(sequence RemoveExistingProducts 6420)" \
   -q "$(sequence RegisterProduct 6430)" -q "$(sequence PublishProduct 6440)" \
   -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'QMX_OLDER_FOUND'" \

@@ -23,6 +23,9 @@ Paths (GET and POST alike):
                           goes away (at most ENDLESS_SECONDS); any path below
                           it too, so a server base address can point here
     /echo...              the request line, its header lines and the body length
+    /range?first=F&last=L&complete=C   a 206 with "Content-Range: bytes F-L/C"
+                          and ETag "r1", whatever was asked; the body is bytes
+                          F to L of the C-byte text (defaults 0, C-1, 1000)
 """
 import signal
 import sys
@@ -146,6 +149,13 @@ class Handler(BaseHTTPRequestHandler):
             except (BrokenPipeError, ConnectionResetError):
                 pass
             self.close_connection = True
+        elif path == "/range":
+            complete = int(number("complete", 1000))
+            first = int(number("first", 0))
+            last = int(number("last", complete - 1))
+            self.send(206, pattern(complete)[first:last + 1], "application/octet-stream",
+                      extra=[("Content-Range", "bytes %d-%d/%d" % (first, last, complete)),
+                             ("ETag", '"r1"')])
         elif path.startswith("/echo"):
             lines = [self.requestline]
             lines += ["%s: %s" % (name, value) for name, value in self.headers.items()]

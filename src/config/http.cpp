@@ -27,10 +27,6 @@
 // the logon, or refuses a tunnel (CONNECT), ends the transfer at once, with
 // one trace line that says what the proxy offered.
 
-// The progress callback (CURLOPT_PROGRESSFUNCTION) is marked deprecated in
-// libcurl's header; it is what the download reports through. The mark goes
-// before any header that brings in libcurl's.
-#define CURL_DISABLE_DEPRECATION
 #include "config/http.h"
 #include "config/curl_url.h"
 #include "config/proxy.h"
@@ -59,8 +55,8 @@ namespace {
 // A transfer that stays below one byte a second for a minute has stalled: a
 // server that keeps the connection open and sends nothing would otherwise
 // hold a document fetch for 50 minutes and the installer transfer for ever.
+// A retry of the installer after bytes flowed is judged sooner (resume.h).
 constexpr long kStallBytesPerSecond = 1;
-constexpr long kStallSeconds = 60;
 constexpr long kMaxInstallerRedirects = 30;
 constexpr long kMaxDocumentRedirects = kTlsBuild ? 10 : 0;
 constexpr long kInstallerReceiveBuffer = 102400;
@@ -121,9 +117,9 @@ size_t AppendToBody(char* data, size_t size, size_t count, void* userdata) {
     return 0;
 }
 
-void EndStalledTransfers(CURL* h) {
+void EndStalledTransfers(CURL* h, long seconds) {
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, seconds);
 }
 
 // Every header line received, a tunnel's (CONNECT) included. The installer's
@@ -179,6 +175,8 @@ struct InstallerRequest {
     bool localFailure = false; // the file could not be read back or written
     size_t dropped = 0;        // body bytes of answers that are not the file's
     uint64_t base = 0;         // file bytes before the body
+    uint64_t written = 0;      // body bytes written after them
+    uint64_t rangeEnd = 0;     // a 206's last byte + 1, from Content-Range
     uint64_t complete = 0;     // the whole file's size from Content-Range
 };
 
@@ -192,11 +190,12 @@ bool IsFollowedRedirect(long status, bool hasLocation) {
 }
 
 // Opens the file: kept as it is when there is a validator to resume with,
-// emptied otherwise. Sets the offset to ask from.
+// emptied otherwise. Sets the offset to ask from. Nobody else may write it
+// while it is held, so the prefix read back is the one the body continues.
 bool OpenInstallerFile(InstallerRequest& r, bool keep) {
     r.file.Close();
     r.offset = 0;
-    if (keep && r.file.Open(r.path, "r+b")) {
+    if (keep && r.file.Open(r.path, "r+b", true)) {
         FILE* f = r.file.Stream();
         const long size = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
         if (size > 0) {
@@ -205,7 +204,7 @@ bool OpenInstallerFile(InstallerRequest& r, bool keep) {
         }
         r.file.Close();
     }
-    return r.file.Open(r.path, "wb");
+    return r.file.Open(r.path, "wb", true);
 }
 
 // Feeds the kept bytes to the sink and places the file after them.
@@ -240,6 +239,7 @@ bool TakeResponse(InstallerRequest& r) {
     if (r.use == BodyUse::Append) {
         uint64_t first = 0, last = 0;
         ParseContentRange(r.response.contentRange, first, last, r.complete);
+        r.rangeEnd = last + 1;
         if (r.offset > 0 && !ReadBackPrefix(r)) {
             r.localFailure = true;
             return false;
@@ -252,19 +252,23 @@ bool TakeResponse(InstallerRequest& r) {
         // The body is the whole file: what was kept goes.
         if (r.offset > 0) {
             r.file.Close();
-            if (!r.file.Open(r.path, "wb")) {
+            if (!r.file.Open(r.path, "wb", true)) {
                 r.localFailure = true;
                 return false;
             }
         }
-        if (t.sink)
-            t.sink->Restart();
         r.base = 0;
         r.complete = 0;
         t.fileValidator = ResponseValidator(r.response);
     } else {
         return false; // ends the transfer; the file stays as it is
     }
+    // One sink serves every try of a run: whatever is written from byte 0
+    // (a whole body, or a 206 that starts there) starts the digests afresh,
+    // so that they never cover bytes an earlier try left behind.
+    if (r.base == 0 && t.sink)
+        t.sink->Restart();
+    r.written = 0;
     r.writing = true;
     return true;
 }
@@ -354,12 +358,20 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* userdata) {
         r.localFailure = true;
         return 0;
     }
+    r.written += bytes;
     if (r.transfer->sink)
         r.transfer->sink->Feed(data, bytes);
     return bytes;
 }
 
-int RelayProgress(void* clientp, double downloadTotal, double downloaded, double, double) {
+// libcurl's counts are signed; a negative one counts as none.
+uint64_t CountAfter(uint64_t base, curl_off_t count) {
+    const uint64_t more = count > 0 ? static_cast<uint64_t>(count) : 0;
+    return more > UINT64_MAX - base ? UINT64_MAX : base + more;
+}
+
+int RelayProgress(void* clientp, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
+                  curl_off_t) {
     const ProgressHookFn hook = ProgressHook;
     const InstallerRequest& r = *static_cast<const InstallerRequest*>(clientp);
     if (!hook || !r.writing)
@@ -369,11 +381,9 @@ int RelayProgress(void* clientp, double downloadTotal, double downloaded, double
     // Nothing may be thrown through libcurl: a display update that fails
     // (no memory for its text) is skipped.
     try {
-        if (downloadTotal > 0.0) {
-            const double base = static_cast<double>(r.base);
-            const double total =
-                r.complete > 0 ? static_cast<double>(r.complete) : base + downloadTotal;
-            const double received = base + downloaded;
+        if (downloadTotal > 0) {
+            const uint64_t total = r.complete > 0 ? r.complete : CountAfter(r.base, downloadTotal);
+            const uint64_t received = CountAfter(r.base, downloaded);
             if (total >= received)
                 hook(ClampByteCount(total), ClampByteCount(received));
         }
@@ -385,8 +395,15 @@ int RelayProgress(void* clientp, double downloadTotal, double downloaded, double
 TransferEnd EndOf(CURLcode code, const InstallerRequest& r) {
     if (r.localFailure)
         return TransferEnd::LocalFailure;
+    if (code == CURLE_OK && !r.writing)
+        return TransferEnd::Refused;
+    // A 206 that ends before the file does (a range short of the whole, or a
+    // body short of its range) is a cut: the next try continues after it.
+    if (code == CURLE_OK && r.use == BodyUse::Append &&
+        r.base + r.written < (r.complete > 0 ? r.complete : r.rangeEnd))
+        return TransferEnd::NetworkCut;
     if (code == CURLE_OK)
-        return r.writing ? TransferEnd::Complete : TransferEnd::Refused;
+        return TransferEnd::Complete;
     if (r.decided && !r.writing)
         return r.use == BodyUse::ServerError ? TransferEnd::ServerError : TransferEnd::Refused;
     switch (code) {
@@ -483,22 +500,38 @@ size_t RelayBody(char* data, size_t size, size_t count, void* userdata) {
     return hop->dropped <= kRedirectBodyLimit ? size * count : 0;
 }
 
+const char* RouteName(const std::string& proxy, std::string& shown) {
+    shown = proxy.empty() ? "direct" : ProxyForTrace(proxy);
+    return shown.c_str();
+}
+
 // Routes the next request to `url`: the user's proxy or direct, as decided
 // here for the host libcurl will connect to. libcurl's own proxy choice
 // (environment variables, no-proxy suffix matching) never applies.
-bool RouteHop(CURL* h, const std::string& url, std::string& proxy) {
+bool RouteHop(CURL* h, const std::string& url, ProxyRoute& route) {
     std::string host, normalized;
     if (!ParseRequestUrl(url, host, normalized))
         return false;
     bool consulted = false;
-    const ProxyRoute route = UserProxyForUrl(normalized, host, consulted);
+    route = UserProxyForUrl(normalized, host, consulted);
+    std::string shown;
     if (consulted)
-        TraceLine("proxy for %s: %s (%s)", normalized.c_str(),
-                  route.proxy.empty() ? "direct" : route.proxy.c_str(), route.why.c_str());
-    proxy = route.proxy;
-    curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+        TraceLine("proxy for %s: %s (%s)", normalized.c_str(), RouteName(route.proxy, shown),
+                  route.why.c_str());
+    curl_easy_setopt(h, CURLOPT_PROXY, route.proxy.c_str());
     curl_easy_setopt(h, CURLOPT_NOPROXY, "");
     return true;
+}
+
+// Whether the request just performed never reached the proxy (or, going
+// direct, the server): nothing was sent, so the next entry of the proxy
+// list may carry it instead, as Windows does.
+bool RouteUnreachable(CURL* h, CURLcode code) {
+    long connectAnswer = 0;
+    curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &connectAnswer);
+    return (code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_PROXY ||
+            code == CURLE_COULDNT_RESOLVE_HOST) &&
+           connectAnswer == 0;
 }
 
 // After a hop through `proxy`: false when the proxy said no. A 407 that
@@ -517,12 +550,12 @@ bool ProxySaidYes(CURL* h, TransferOutcome& outcome, const std::string& proxy,
         const std::vector<std::string> offered =
             challenges ? challenges->Schemes() : std::vector<std::string>();
         TraceLine("proxy %s asks for a login (407) for %s, offering %s; %s: the transfer fails",
-                  proxy.c_str(), url.c_str(), SchemeList(offered).c_str(),
+                  ProxyForTrace(proxy).c_str(), url.c_str(), SchemeList(offered).c_str(),
                   LogonAnswers(offered) ? "the Windows logon did not get through"
                                         : "none that the Windows logon answers");
     } else if (tunnelRefused) {
-        TraceLine("proxy %s refused the tunnel for %s (%ld): the transfer fails", proxy.c_str(),
-                  url.c_str(), tunnel);
+        TraceLine("proxy %s refused the tunnel for %s (%ld): the transfer fails",
+                  ProxyForTrace(proxy).c_str(), url.c_str(), tunnel);
     } else {
         return true;
     }
@@ -538,23 +571,28 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
     CURL* h = transfer.handle;
     std::string url = transfer.url;
     const auto start = std::chrono::steady_clock::now();
+    // What is left of the limit, set on the handle; false once none is.
+    const auto limitLeft = [&] {
+        if (transfer.totalSeconds <= 0)
+            return true;
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        const long long left = transfer.totalSeconds * 1000LL - spent.count();
+        if (left <= 0)
+            return false;
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
+        return true;
+    };
     for (long hop = 0;; ++hop) {
-        std::string proxy;
-        if (!RouteHop(h, url, proxy)) {
+        ProxyRoute route;
+        if (!RouteHop(h, url, route)) {
             outcome.code = CURLE_URL_MALFORMAT;
             return outcome;
         }
-        if (transfer.totalSeconds > 0) {
-            // What is left of the limit once this hop's route is known.
-            const long long left = transfer.totalSeconds * 1000LL -
-                                   std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       std::chrono::steady_clock::now() - start)
-                                       .count();
-            if (left <= 0) {
-                outcome.code = CURLE_OPERATION_TIMEDOUT;
-                return outcome;
-            }
-            curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
+        // Measured once this hop's route is known.
+        if (!limitLeft()) {
+            outcome.code = CURLE_OPERATION_TIMEDOUT;
+            return outcome;
         }
         curl_easy_setopt(h, CURLOPT_URL, url.c_str());
         HopBody body;
@@ -563,7 +601,18 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
         if (transfer.onHop)
             transfer.onHop(h, url);
+        std::string proxy = route.proxy;
         outcome.code = curl_easy_perform(h);
+        for (const std::string& next : route.fallbacks) {
+            if (!RouteUnreachable(h, outcome.code) || !limitLeft())
+                break;
+            std::string from, to;
+            TraceLine("proxy route %s cannot be reached: trying %s", RouteName(proxy, from),
+                      RouteName(next, to));
+            proxy = next;
+            curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+            outcome.code = curl_easy_perform(h);
+        }
         outcome.status = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
         if (!proxy.empty() && !ProxySaidYes(h, outcome, proxy, url, transfer.challenges))
@@ -622,13 +671,8 @@ std::string DocumentBody::Text() const {
     return std::string(m_kept.c_str()); // up to the first NUL
 }
 
-uint32_t ClampByteCount(double bytes) {
-    constexpr double kLargest = static_cast<double>(UINT32_MAX);
-    if (!(bytes > 0.0)) // also not-a-number
-        return 0;
-    if (bytes >= kLargest)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(bytes);
+uint32_t ClampByteCount(uint64_t bytes) {
+    return bytes >= UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bytes);
 }
 
 std::string FetchDocument(const std::wstring& url) {
@@ -661,7 +705,7 @@ std::string FetchDocument(const std::wstring& url, const DocumentLimits& limits)
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
-    EndStalledTransfers(h);
+    EndStalledTransfers(h, kFirstStallSeconds);
     AnswerProxyWithLogon(h, &challenges);
     TlsTransferCheck tls(h);
 
@@ -691,6 +735,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     InstallerTransfer fresh;
     fresh.validator = transfer.validator;
     fresh.sink = transfer.sink;
+    fresh.afterFlow = transfer.afterFlow;
     transfer = fresh;
     GlobalInitReference global;
     if (!global.Ok())
@@ -720,13 +765,14 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     // its "200 Connection established" would be taken as the final answer.
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_PROGRESSFUNCTION, RelayProgress);
-    curl_easy_setopt(h, CURLOPT_PROGRESSDATA, &request);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, RelayProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &request);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     // The library's default 16 KiB receive buffer costs a tenth of the
     // throughput on a fast link; take what the curl tool itself uses.
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kInstallerReceiveBuffer);
-    EndStalledTransfers(h); // no overall limit: a slow but moving transfer goes on
+    // No overall limit: a slow but moving transfer goes on.
+    EndStalledTransfers(h, StallSeconds(transfer.afterFlow));
     AnswerProxyWithLogon(h, &challenges);
     TlsTransferCheck tls(h);
 

@@ -30,8 +30,8 @@ class DocumentBody {
 };
 
 // A byte count from libcurl's progress figures as an unsigned 32-bit value:
-// 4 GiB and more give the largest value, negative or not-a-number 0.
-uint32_t ClampByteCount(double bytes);
+// 4 GiB and more give the largest value.
+uint32_t ClampByteCount(uint64_t bytes);
 
 // Time limits of one document fetch, in seconds: to connect (each hop), and
 // for the whole fetch, every redirect and proxy lookup included.
@@ -75,6 +75,9 @@ struct InstallerTransfer {
     // In: fed with every byte the file holds once the transfer ends well:
     // a kept prefix is read back into it first. May be null.
     WrittenBytesSink* sink = nullptr;
+    // In: an earlier try of this run received bytes, so a stall is judged
+    // sooner (StallSeconds).
+    bool afterFlow = false;
 
     // Out: the offset asked for with Range (0: the whole file).
     uint64_t offset = 0;
@@ -93,7 +96,7 @@ struct InstallerTransfer {
 // GETs `url` (up to 30 redirects followed, each hop routed on its own) into
 // the file at the UTF-8 path `path`, relaying progress to `relay` through
 // ProgressHook. No overall time limit, but a transfer that receives nothing
-// for a minute fails. With a validator,
+// for a minute (StallSeconds) fails. With a validator,
 // asks only for the bytes past those on disk; a server that answers with
 // anything but those very bytes gets the whole file asked of it. Only a 2xx
 // body is written: any other status fails the transfer (a proxy that wants a

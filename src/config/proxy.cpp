@@ -109,13 +109,16 @@ ProxyRoute Route(const std::string& proxy, const std::string& why) {
 ProxyRoute FromLists(const std::string& proxyList, const std::string& bypassList,
                      const std::string& host, const std::string& scheme,
                      const std::string& source) {
-    const std::string proxy = PickProxyForScheme(proxyList, scheme);
-    if (proxy.empty())
+    const std::vector<std::string> proxies = ProxiesForScheme(proxyList, scheme);
+    if (proxies.empty())
         return Route("", source + " names no proxy for " +
                              (scheme == "https" ? "HTTPS" : "plain HTTP"));
     if (BypassesProxy(bypassList, host))
         return Route("", "on the bypass list of the " + source);
-    return Route(proxy, source);
+    ProxyRoute route =
+        Route(proxies.front(), proxies.front().empty() ? source + " says direct" : source);
+    route.fallbacks.assign(proxies.begin() + 1, proxies.end());
+    return route;
 }
 
 } // namespace
@@ -136,19 +139,39 @@ std::string PickHttpProxy(const std::string& proxyList) {
 }
 
 std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme) {
-    std::string plain;
+    const std::vector<std::string> proxies = ProxiesForScheme(proxyList, scheme);
+    return proxies.empty() ? std::string() : proxies.front();
+}
+
+std::vector<std::string> ProxiesForScheme(const std::string& proxyList, const std::string& scheme) {
+    std::vector<std::string> named, plain;
     for (const std::string& entry : SplitList(proxyList)) {
         const size_t equals = entry.find('=');
-        if (equals == std::string::npos) {
-            if (plain.empty())
-                plain = ProxyWithPort(entry);
-        } else if (Lower(entry.substr(0, equals)) == scheme) {
-            const std::string proxy = ProxyWithPort(entry.substr(equals + 1));
-            if (!proxy.empty())
-                return proxy;
+        const bool forScheme = equals != std::string::npos;
+        if (forScheme && Lower(entry.substr(0, equals)) != scheme)
+            continue;
+        const std::string value = forScheme ? entry.substr(equals + 1) : entry;
+        std::string proxy;
+        if (Lower(value) != "direct") {
+            proxy = ProxyWithPort(value);
+            if (proxy.empty())
+                continue; // nothing libcurl could use
         }
+        (forScheme ? named : plain).push_back(proxy);
     }
-    return plain;
+    return named.empty() ? plain : named;
+}
+
+std::string ProxyForTrace(const std::string& proxy) {
+    const size_t mark = proxy.find("://");
+    const size_t start = mark == std::string::npos ? 0 : mark + 3;
+    const size_t at = proxy.rfind('@');
+    if (at == std::string::npos || at < start)
+        return proxy;
+    const size_t colon = proxy.find(':', start);
+    if (colon == std::string::npos || colon > at)
+        return proxy;
+    return proxy.substr(0, colon) + proxy.substr(at);
 }
 
 bool BypassesProxy(const std::string& bypassList, const std::string& host) {
@@ -181,7 +204,7 @@ ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manu
         const std::string late = automatic.kind == AutoProxyAnswer::TooLate
                                      ? "no automatic answer in time"
                                      : "no automatic answer";
-        if (PickProxyForScheme(manualProxy, scheme).empty())
+        if (ProxiesForScheme(manualProxy, scheme).empty())
             return Route("", late + ", no manual proxy");
         ProxyRoute route = FromLists(manualProxy, manualBypass, host, scheme, "manual setting");
         route.why = late + ", " + route.why;

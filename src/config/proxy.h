@@ -9,12 +9,16 @@
 // decision from the lists is pure and lives in proxy.cpp.
 #pragma once
 #include <string>
+#include <vector>
 
 // The route of one request: an empty proxy means direct. `why` says in a few
-// words what decided it, for the support trace.
+// words what decided it, for the support trace. As Windows walks a proxy
+// list, a request that cannot reach `proxy` tries each of `fallbacks` in
+// turn (an empty one: direct).
 struct ProxyRoute {
     std::string proxy; // CURLOPT_PROXY: "http://host:port"
     std::string why;
+    std::vector<std::string> fallbacks;
 };
 
 // A proxy entry in the form libcurl takes it: "host", "host:port" or
@@ -36,6 +40,15 @@ std::string PickHttpProxy(const std::string& proxyList);
 // an "https:" address (tunnelled with CONNECT), else the first entry without
 // a scheme name, as Windows picks them.
 std::string PickProxyForScheme(const std::string& proxyList, const std::string& scheme);
+
+// Every entry of the list that serves `scheme`, in the list's order, as
+// ProxyWithPort gives them: the "scheme=" entries, else those without a
+// scheme name. A "DIRECT" entry (a setup script's answer may end in one)
+// is the direct route, an empty string, never a host of that name.
+std::vector<std::string> ProxiesForScheme(const std::string& proxyList, const std::string& scheme);
+
+// A proxy entry as a trace line may show it: any password taken out.
+std::string ProxyForTrace(const std::string& proxy);
 
 // Whether `host` (as libcurl's URL parser gives it; IPv6 in brackets) is on
 // the bypass list as Windows matches it: case-insensitive, the whole host,

@@ -26,6 +26,11 @@ constexpr const char* TransferProtocols(bool tls) {
 // allowed, as libcurl reads it).
 bool IsHttpsAddress(const std::string& url);
 
+// The host name a TLS connection to `url` is checked for, as libcurl's URL
+// parser reads the address; empty when it names none. The check refuses an
+// empty name: the SSL policy would skip the name comparison for it.
+std::string TlsCheckedHost(const std::string& url);
+
 // Whether a transfer that requested `from` may go on to `to` (a redirect). A
 // TLS build refuses every step from "https:" to anything else; the plain
 // build has only plain HTTP to step between.

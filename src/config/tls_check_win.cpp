@@ -25,13 +25,30 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
-// Revocation lists and OCSP answers may be fetched while the chain is built;
-// together they may take this long before revocation counts as unknown.
-constexpr DWORD kRevocationFetchMs = 5000;
+// Issuer certificates, revocation lists and OCSP answers may be fetched while
+// the chain is built, inside libcurl's callback where no transfer time limit
+// reaches. Each fetch may take this long, the revocation fetches together
+// too, before the certificate or the revocation state counts as unknown.
+constexpr DWORD kChainFetchMs = 5000;
+// Not every fetch keeps that limit (Wine's OCSP request waits half a minute
+// for a server that never answers), so the building as a whole gets this
+// long; after it the chain is built again from what is at hand, with no
+// fetch at all.
+constexpr auto kChainBuildBound = std::chrono::milliseconds(6000);
+// The chain parameters as far as pftCacheResync: every Windows since Vista
+// reads this layout, and Wine takes the time limit above only from a
+// structure of exactly this size (it has no strong-signature fields), so
+// with the full size its fetches would wait without a limit.
+constexpr DWORD kChainParaSize = offsetof(CERT_CHAIN_PARA, pStrongSignPara);
 constexpr DWORD kTls12AndLater = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 // SECURITY_FLAG_IGNORE_REVOCATION (wininet.h): revocation is judged from the
 // chain's own bits instead. Wine's SSL policy stops at an unknown revocation
@@ -49,23 +66,62 @@ struct ChainFree {
 };
 using ChainContext = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree>;
 
-struct CurlUrlFree {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-struct CurlTextFree {
-    void operator()(char* text) const { curl_free(text); }
+// One chain building, shared by the waiting check and the helper thread that
+// builds; whoever leaves last frees it, so a building that outlives its
+// bound ends on its own.
+struct ChainBuild {
+    CertContext cert;
+    DWORD flags = 0;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    ChainContext chain;
 };
 
-// The host of an address as libcurl parses it; empty when it has none.
-std::string UrlHost(const std::string& url) {
-    std::unique_ptr<CURLU, CurlUrlFree> parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
-        return std::string();
-    char* host = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
-        return std::string();
-    std::unique_ptr<char, CurlTextFree> hold(host);
-    return host;
+ChainContext BuildChain(const CERT_CONTEXT* cert, DWORD flags) {
+    LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = kChainParaSize;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
+    para.dwUrlRetrievalTimeout = kChainFetchMs;
+    PCCERT_CHAIN_CONTEXT built = nullptr;
+    // The intermediates the server sent travel in the certificate's own store.
+    if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, flags, nullptr,
+                                 &built))
+        built = nullptr;
+    return ChainContext(built);
+}
+
+void RunChainBuild(const std::shared_ptr<ChainBuild>& build) {
+    ChainContext chain = BuildChain(build->cert.get(), build->flags);
+    std::lock_guard<std::mutex> hold(build->mutex);
+    build->chain = std::move(chain);
+    build->done = true;
+    build->finished.notify_all();
+}
+
+// The chain with revocation checked, as far as its fetches answer within
+// kChainBuildBound; else the chain from what is at hand (revocation then
+// unknown, which the policy below accepts), and `late` is set.
+ChainContext BoundedChain(const CERT_CONTEXT* cert, bool& late) {
+    const DWORD revocation =
+        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
+    auto build = std::make_shared<ChainBuild>();
+    build->cert.reset(CertDuplicateCertificateContext(cert));
+    build->flags = revocation;
+    late = false;
+    try {
+        std::thread(RunChainBuild, build).detach();
+        std::unique_lock<std::mutex> hold(build->mutex);
+        if (build->finished.wait_for(hold, kChainBuildBound, [&] { return build->done; }))
+            return std::move(build->chain);
+    } catch (...) {
+        // No thread: built here, with no fetch, as for a late one.
+    }
+    late = true;
+    return BuildChain(cert, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL);
 }
 
 const char* ProtocolName(DWORD protocol) {
@@ -91,22 +147,13 @@ std::string VerifyServer(CtxtHandle* context, const std::string& host, DWORD& pr
         return "no server certificate";
     CertContext cert(received);
 
-    LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
-    CERT_CHAIN_PARA para = {};
-    para.cbSize = sizeof para;
-    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-    para.RequestedUsage.Usage.cUsageIdentifier = 1;
-    para.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
-    para.dwUrlRetrievalTimeout = kRevocationFetchMs;
-    const DWORD chainFlags =
-        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
-    PCCERT_CHAIN_CONTEXT built = nullptr;
-    // The intermediates the server sent travel in the certificate's own store.
-    if (!CertGetCertificateChain(nullptr, cert.get(), nullptr, cert->hCertStore, &para, chainFlags,
-                                 nullptr, &built) ||
-        !built)
+    bool late = false;
+    ChainContext chain = BoundedChain(cert.get(), late);
+    if (late)
+        TraceLine("TLS: %s: the chain's fetches did not end within %lld ms, judged without them",
+                  host.c_str(), static_cast<long long>(kChainBuildBound.count()));
+    if (!chain)
         return "certificate chain could not be built";
-    ChainContext chain(built);
 
     std::wstring name = Utf8ToWide(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
@@ -156,7 +203,11 @@ bool TlsTransferCheck::BeforeRequest() {
     if (!IsHttpsAddress(url))
         return true;
 
-    const std::string host = UrlHost(url);
+    const std::string host = TlsCheckedHost(url);
+    if (host.empty()) {
+        TraceLine("TLS: %s refused: no host name to check the certificate for", url.c_str());
+        return false;
+    }
     curl_tlssessioninfo* session = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK || !session ||
         session->backend != CURLSSLBACKEND_SCHANNEL || !session->internals) {

@@ -3,6 +3,8 @@
 // worker ask here.
 #include "config/tls.h"
 
+#include "config/curl_url.h"
+
 #include <cctype>
 
 namespace {
@@ -29,6 +31,18 @@ std::string Scheme(const std::string& url) {
 
 bool IsHttpsAddress(const std::string& url) {
     return Scheme(url) == "https";
+}
+
+std::string TlsCheckedHost(const std::string& url) {
+    UrlHandle parsed(curl_url());
+    CurlText host;
+    // The scheme is read whatever protocols this build's libcurl speaks.
+    if (!parsed ||
+        curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+            CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_HOST, &host.text, 0) != CURLUE_OK)
+        return std::string();
+    return host.text;
 }
 
 bool RedirectAllowed(const std::string& from, const std::string& to, bool tls) {

@@ -8,18 +8,23 @@
 
 #ifdef _WIN32
 #include "config/text.h"
+
+#include <share.h>
 #endif
 
 CFileEx::~CFileEx() {
     Close();
 }
 
-bool CFileEx::Open(const std::string& path, const std::string& mode) {
+bool CFileEx::Open(const std::string& path, const std::string& mode, bool denyWriters) {
     if (m_pFile != nullptr)
         return false;
 #ifdef _WIN32
-    m_pFile = _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+    // _wfopen shares the file with every reader and writer.
+    m_pFile = _wfsopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str(),
+                       denyWriters ? _SH_DENYWR : _SH_DENYNO);
 #else
+    (void)denyWriters;
     m_pFile = std::fopen(path.c_str(), mode.c_str());
 #endif
     return m_pFile != nullptr;

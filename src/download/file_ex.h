@@ -10,8 +10,10 @@ class CFileEx {
     CFileEx& operator=(const CFileEx&) = delete;
     virtual ~CFileEx();
 
-    // Refuses (false) while a stream is already open.
-    bool Open(const std::string& path, const std::string& mode);
+    // Refuses (false) while a stream is already open. With `denyWriters`,
+    // no other process or handle may open the file for writing while the
+    // stream is open (Windows share modes; the host build has none).
+    bool Open(const std::string& path, const std::string& mode, bool denyWriters = false);
     void Close();
     FILE* Stream() const { return m_pFile; }
 

@@ -225,7 +225,8 @@ std::string GetStreamMD5(FILE* stream) {
 
 std::string GetFileMD5(const std::string& path) {
     CFileEx file;
-    if (!file.Open(path, "rb"))
+    // Nobody may change the file while its digest is taken.
+    if (!file.Open(path, "rb", true))
         return std::string();
     // A larger, fixed stream buffer: the 1024-byte reads then cost one system
     // read per 64 KiB instead of one per few KiB.

@@ -36,11 +36,22 @@ bool Expect(const std::string& text, size_t& at, char c) {
 } // namespace
 
 std::string ResponseValidator(const ResponseHeaders& response) {
-    // A weak tag ("W/...") may not be sent in If-Range; an ETag is a quoted
-    // string, which also tells it from a date when it comes back.
+    // Echoed into a request header: a CR, LF or other control character
+    // would start a header of the server's choosing.
+    const auto usable = [](const std::string& value) {
+        for (char c : value)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                return std::string();
+        return value;
+    };
+    // A weak tag ("W/...") may not be sent in If-Range, and RFC 9110 13.1.5
+    // allows a date there only when the response has no tag. A strong ETag
+    // is a quoted string, which also tells it from a date when it comes back.
+    if (response.etag.empty())
+        return usable(response.lastModified);
     if (response.etag.size() >= 2 && response.etag.front() == '"' && response.etag.back() == '"')
-        return response.etag;
-    return response.lastModified;
+        return usable(response.etag);
+    return std::string();
 }
 
 bool ParseContentRange(const std::string& value, uint64_t& first, uint64_t& last,
@@ -82,6 +93,10 @@ BodyUse JudgeResponse(uint64_t offset, const std::string& validator,
     if (status >= 500 && status < 600)
         return BodyUse::ServerError;
     return BodyUse::Refused;
+}
+
+long StallSeconds(bool afterFlow) {
+    return afterFlow ? kRetryStallSeconds : kFirstStallSeconds;
 }
 
 unsigned RetryDelaySeconds(int retry) {

@@ -16,9 +16,11 @@ struct ResponseHeaders {
     std::string contentRange;
 };
 
-// The validator a response offers for resuming its body later: its ETag when
-// that is a strong one, else its Last-Modified; empty when it offers neither
-// (its body can then only be downloaded whole).
+// The validator a response offers for resuming its body later, to be sent
+// back in If-Range: its ETag when that is a strong one; its Last-Modified
+// only when it has no ETag at all (a date may not stand in for a weak tag);
+// empty otherwise, or when the value holds a control character (its body
+// can then only be downloaded whole).
 std::string ResponseValidator(const ResponseHeaders& response);
 
 // "bytes FIRST-LAST/COMPLETE" of a 206; `complete` is 0 for "*". False for
@@ -46,6 +48,15 @@ enum class TransferEnd {
     Refused,      // 4xx: the server said no
     LocalFailure, // the file could not be written
 };
+
+// How long a transfer may stay below one byte a second before it counts as
+// stalled: a minute, but an installer try after one of the same run received
+// bytes has shown the server does answer, and a try that stalls again ends
+// sooner, so that a server stalling every time fails the run in about two
+// minutes. A transfer that keeps moving, however slowly, is never cut.
+constexpr long kFirstStallSeconds = 60;
+constexpr long kRetryStallSeconds = 15;
+long StallSeconds(bool afterFlow);
 
 // Automatic tries after the first one, and the wait before each.
 constexpr int kMaxTransferRetries = 3;

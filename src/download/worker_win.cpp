@@ -91,16 +91,19 @@ bool WaitBeforeRetry(unsigned seconds) {
 bool TransferInstaller(const std::string& installer, CDigestPair& digests, bool& resumed) {
     InstallerResume& kept = g_installerResume;
     std::string validator = kept.ValidatorFor(g_strDownLoad, g_strMD5, g_strSignature);
+    bool flowed = false; // an earlier try received bytes
     for (int retry = 0;; ++retry) {
         InstallerTransfer transfer;
         transfer.validator = validator;
         transfer.sink = &digests;
+        transfer.afterFlow = flowed;
         const bool done =
             DownloadToFile(Utf8ToWide(g_strDownLoad), installer, OnDownloadProgress, transfer);
         if (transfer.offset > 0)
             TraceLine("resume at byte %llu: status %ld, retry %d",
                       static_cast<unsigned long long>(transfer.offset), transfer.status, retry);
         resumed = resumed || transfer.appended;
+        flowed = flowed || transfer.bodyBytes > 0;
         // A finished file is never continued; an unfinished one only with the
         // validator of the response its bytes came from.
         validator = done ? std::string() : transfer.fileValidator;

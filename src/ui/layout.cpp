@@ -91,6 +91,10 @@ PopupLayout ComputePopupLayout(int screenW, int screenH, bool japanese) {
     return l;
 }
 
+bool OpenAllowed(PopupState shown, bool workerRunning) {
+    return shown == PopupCompleted && !workerRunning;
+}
+
 bool StateShows(PopupState state, int id) {
     switch (id) {
     case IDC_OFFER_TEXT:

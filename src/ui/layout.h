@@ -43,6 +43,11 @@ extern const int kSwitchedControls[9];
 // Whether `state` shows the control `id` (one of kSwitchedControls).
 bool StateShows(PopupState state, int id);
 
+// Whether the Open command may start the installer: only from the completed
+// state (a verified download) with no worker running. Any process on the
+// desktop can post the command, whatever the popup shows.
+bool OpenAllowed(PopupState shown, bool workerRunning);
+
 // WM_NCHITTEST answer for a point in client coordinates.
 int PopupHitTest(int x, int y, int left, int top, int right, int bottom);
 

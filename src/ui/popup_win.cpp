@@ -14,6 +14,7 @@
 #include "i18n/strings.h"
 #include "resource.h"
 #include "support/lock.h"
+#include "support/trace.h"
 #include "ui/flat_button.h"
 #include "ui/gdi_hold.h"
 
@@ -40,6 +41,9 @@ const wchar_t kFontFace[] = L"微软雅黑";
 // The popup while its WM_CREATE builds the controls: g_hWndPopup is stored
 // only after CreateWindowExW returns.
 std::atomic<HWND> s_hWndBuilding{nullptr};
+
+// The state SetPopupState applied last; the worker applies states too.
+std::atomic<int> s_shownState{PopupOffer};
 
 HFONT s_hLabelFont = nullptr; // both created once per process and kept
 HFONT s_hSmallFont = nullptr;
@@ -162,7 +166,10 @@ bool OnCommand(HWND hWnd, int id) {
         StartDownloadWorker();
         return true;
     case IDC_OPEN:
-        OpenInstaller();
+        if (OpenAllowed(static_cast<PopupState>(s_shownState.load()), IsDownloadWorkerRunning()))
+            OpenInstaller();
+        else
+            TraceLine("open refused: no verified download to start");
         return true;
     case IDC_NEVER_ASK:
         NeverAsk();
@@ -243,6 +250,7 @@ void BuildPopupControls(HWND hWnd) {
 }
 
 void SetPopupState(PopupState state) {
+    s_shownState.store(state);
     HWND popup = PopupWindow();
     for (int id : kSwitchedControls) {
         HWND control = GetDlgItem(popup, id);

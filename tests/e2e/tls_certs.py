@@ -53,13 +53,16 @@ class Authority:
         with open(os.path.join(folder, "serial"), "w") as f:
             f.write("1000\n")
 
-    def server(self, label, host="localhost", expired=False):
+    def server(self, label, host="localhost", expired=False, extensions=()):
         """A server certificate for `host`; returns (chain.pem, key.pem), the
-        chain holding the server's certificate and the authority's."""
+        chain holding the server's certificate and the authority's.
+        `extensions`: further lines of openssl's extension section, e.g.
+        "crlDistributionPoints = URI:http://..."."""
         base = os.path.join(self.dir, label)
         conf = base + ".cnf"
         with open(conf, "w") as f:
             f.write(_CA_CONF.format(dir=self.dir, host=host))
+            f.writelines(line + "\n" for line in extensions)
         _openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out",
                  base + ".csr", "-subj", "/CN=" + host, cwd=self.dir)
         dates = (["-startdate", "20200101000000Z", "-enddate", "20200201000000Z"] if expired

@@ -100,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     automatic.bypass = bypass;
     const ProxyRoute route = ChooseProxy(automatic, "manual.invalid:3128", bypass, host, scheme);
     Require(!route.why.empty());
+    for (const std::string& next : route.fallbacks)
+        RequireProxyForm(next);
     switch (automatic.kind) {
     case AutoProxyAnswer::Named:
         Require(route.proxy == (bypassed ? "" : picked));

@@ -394,6 +394,31 @@ TEST_F(ResumedDownload, KeptBytesPastTheEndAskForTheWholeFileAgain) {
     EXPECT_EQ(sink.bytes, Pattern(kInstallerSize));
 }
 
+// One sink serves every try of a run, as the worker's digests do.
+TEST_F(ResumedDownload, EveryWriteFromByteZeroRestartsTheSink) {
+    InstallerTransfer first;
+    first.sink = &sink;
+    EXPECT_FALSE(DownloadToFile(FaultUrl("/cut?bytes=1000"), target, nullptr, first));
+    EXPECT_EQ(sink.bytes, Pattern(500)) << "a cut body with no validator";
+    InstallerTransfer second;
+    second.sink = &sink;
+    ASSERT_TRUE(DownloadToFile(FaultUrl("/range?first=0&last=999"), target, nullptr, second));
+    EXPECT_EQ(second.status, 206);
+    EXPECT_EQ(ReadFile(target), Pattern(1000));
+    EXPECT_EQ(sink.bytes, Pattern(1000)) << "the digests cover exactly the file";
+}
+
+TEST_F(ResumedDownload, RangeShortOfTheFileEndsAsACutToContinue) {
+    WriteFile(target, Pattern(500));
+    transfer.validator = "\"r1\"";
+    transfer.sink = &sink;
+    EXPECT_FALSE(DownloadToFile(FaultUrl("/range?first=500&last=699"), target, nullptr, transfer));
+    EXPECT_EQ(transfer.end, TransferEnd::NetworkCut);
+    EXPECT_EQ(transfer.fileValidator, "\"r1\"") << "the next try continues it";
+    EXPECT_EQ(ReadFile(target), Pattern(700));
+    EXPECT_EQ(sink.bytes, Pattern(700));
+}
+
 TEST_F(DownloadToFileTest, ExistingFileIsReplaced) {
     WriteFile(target, Pattern(kInstallerSize));
     ASSERT_TRUE(Download(FaultUrl("/sized?bytes=10")));

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -42,15 +41,12 @@ TEST(DocumentBody, TextEndsAtTheFirstNul) {
 }
 
 TEST(ClampByteCount, FourGibibytesAndMoreGiveTheLargestCount) {
-    EXPECT_EQ(ClampByteCount(0.0), 0u);
-    EXPECT_EQ(ClampByteCount(12345.9), 12345u);
-    EXPECT_EQ(ClampByteCount(4294967294.0), 4294967294u);
-    EXPECT_EQ(ClampByteCount(4294967295.0), UINT32_MAX);
-    EXPECT_EQ(ClampByteCount(4294967296.0), UINT32_MAX);
-    EXPECT_EQ(ClampByteCount(1e300), UINT32_MAX);
-    EXPECT_EQ(ClampByteCount(std::numeric_limits<double>::infinity()), UINT32_MAX);
-    EXPECT_EQ(ClampByteCount(-1.0), 0u);
-    EXPECT_EQ(ClampByteCount(std::nan("")), 0u);
+    EXPECT_EQ(ClampByteCount(0), 0u);
+    EXPECT_EQ(ClampByteCount(12345), 12345u);
+    EXPECT_EQ(ClampByteCount(4294967294u), 4294967294u);
+    EXPECT_EQ(ClampByteCount(4294967295u), UINT32_MAX);
+    EXPECT_EQ(ClampByteCount(4294967296u), UINT32_MAX);
+    EXPECT_EQ(ClampByteCount(UINT64_MAX), UINT32_MAX);
 }
 
 } // namespace

@@ -52,9 +52,27 @@ std::string ReadFileW(const std::wstring& path) {
 }
 
 std::vector<std::pair<uint32_t, uint32_t>> g_progress;
+std::wstring g_target; // the file being downloaded
+int g_writersAdmitted = 0, g_readersAdmitted = 0;
+
+// Whether another handle may open the file with `access` (every sharing
+// mode offered on this side).
+bool OthersMayOpen(DWORD access) {
+    HANDLE h = CreateFileW(g_target.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
 
 void RecordProgress(uint32_t total, uint32_t received) {
     g_progress.emplace_back(total, received);
+    if (!g_target.empty()) {
+        g_writersAdmitted += OthersMayOpen(GENERIC_WRITE);
+        g_readersAdmitted += OthersMayOpen(GENERIC_READ);
+    }
 }
 
 class WindowsTransfer : public ::testing::Test {
@@ -87,7 +105,9 @@ TEST_F(WindowsTransfer, FetchesADocumentOverAnHttpsAddress) {
     EXPECT_EQ(FetchDocument(Url(L"missing.xml")).find("<Option>"), std::string::npos);
 }
 
-TEST_F(WindowsTransfer, DownloadsIntoAUnicodePath) {
+// While it is written, nobody else may write the file (a rewritten prefix
+// would pass unseen by the digests); reading it stays possible.
+TEST_F(WindowsTransfer, DownloadsIntoAUnicodePathHeldAgainstWriters) {
     ASSERT_TRUE(WriteFileW(folder_ + L"\\setup.bin", Pattern(kInstallerSize)));
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
@@ -95,7 +115,12 @@ TEST_F(WindowsTransfer, DownloadsIntoAUnicodePath) {
     DeleteFileW(target.c_str());
 
     g_progress.clear();
+    g_target = target;
+    g_writersAdmitted = g_readersAdmitted = 0;
     ASSERT_TRUE(DownloadToFile(Url(L"setup.bin"), WideToUtf8(target), &RecordProgress));
+    g_target.clear();
+    EXPECT_EQ(g_writersAdmitted, 0);
+    EXPECT_EQ(g_readersAdmitted, static_cast<int>(g_progress.size()));
     EXPECT_EQ(ReadFileW(target), Pattern(kInstallerSize));
     EXPECT_EQ(ProgressHook, nullptr);
     ASSERT_FALSE(g_progress.empty());

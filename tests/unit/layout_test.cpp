@@ -214,3 +214,12 @@ TEST(NeverAskTarget, NeverTheProgramFile) {
 }
 
 } // namespace
+
+TEST(PopupStates, OpenOnlyFromTheCompletedStateWithNoWorker) {
+    EXPECT_TRUE(OpenAllowed(PopupCompleted, false));
+    EXPECT_FALSE(OpenAllowed(PopupCompleted, true));
+    for (PopupState other : {PopupOffer, PopupDownloading, PopupFailed}) {
+        EXPECT_FALSE(OpenAllowed(other, false)) << other;
+        EXPECT_FALSE(OpenAllowed(other, true)) << other;
+    }
+}

@@ -97,6 +97,30 @@ TEST(ChooseProxy, HttpsTakesTheHttpsEntry) {
     EXPECT_EQ(ChooseProxy(none, "http=plain:8080", "", "a.example", "https").proxy, "");
 }
 
+TEST(ChooseProxy, TheWholeListIsWalkedInOrderAndDirectIsNoHost) {
+    const AutoProxyAnswer none;
+    const ProxyRoute manual = ChooseProxy(none, "first:3128;bad:http second:3129", "", "a.example");
+    EXPECT_EQ(manual.proxy, "http://first:3128");
+    EXPECT_EQ(manual.fallbacks, std::vector<std::string>{"http://second:3129"});
+    EXPECT_EQ(ProxiesForScheme("http=a:1;https=s:2;b:4;HTTP=c:3", "http"),
+              (std::vector<std::string>{"http://a:1", "http://c:3"}));
+    AutoProxyAnswer script;
+    script.kind = AutoProxyAnswer::Named;
+    script.proxy = "a.corp:8080; DIRECT";
+    const ProxyRoute walked = ChooseProxy(script, "", "", "a.example");
+    EXPECT_EQ(walked.proxy, "http://a.corp:8080");
+    EXPECT_EQ(walked.fallbacks, std::vector<std::string>{""});
+    script.proxy = "direct";
+    EXPECT_EQ(ChooseProxy(script, "", "", "a.example").proxy, "");
+    EXPECT_EQ(PickHttpProxy("DIRECT;a.corp:8080"), "");
+}
+
+TEST(ProxyForTrace, APasswordNeverReachesTheTrace) {
+    EXPECT_EQ(ProxyForTrace("http://desk:s3cr:et@proxy.corp:3128"), "http://desk@proxy.corp:3128");
+    EXPECT_EQ(ProxyForTrace("http://desk@proxy.corp:3128"), "http://desk@proxy.corp:3128");
+    EXPECT_EQ(ProxyForTrace("http://proxy.corp:3128"), "http://proxy.corp:3128");
+}
+
 TEST(ParseRequestUrl, HostIsTheOneLibcurlConnectsTo) {
     std::string host, url;
     ASSERT_TRUE(ParseRequestUrl("http://user@Dl.Corp.Example:81/x?a#b", host, url));

@@ -44,10 +44,19 @@ TEST(ResumeDecision, AWholeBodyStartsOverAndStatusesFailAsTheyShould) {
 TEST(ResumeDecision, ValidatorIsAStrongTagElseTheDate) {
     EXPECT_EQ(ResponseValidator(Response(200)), kTag);
     const ResponseHeaders weak = Response(200, "", "W/\"5f3a\"");
-    EXPECT_EQ(ResponseValidator(weak), weak.lastModified);
+    EXPECT_EQ(ResponseValidator(weak), "") << "a date may not stand in for a weak tag";
     ResponseHeaders none = Response(200, "", "");
     none.lastModified.clear();
     EXPECT_EQ(ResponseValidator(none), "");
+    ResponseHeaders dated = none;
+    dated.lastModified = weak.lastModified;
+    EXPECT_EQ(ResponseValidator(dated), weak.lastModified);
+    // A control character is never echoed back into a request header.
+    ResponseHeaders injected = Response(200, "", "\"a\"\r\nX: y\"");
+    EXPECT_EQ(ResponseValidator(injected), "");
+    injected.etag.clear();
+    injected.lastModified = "Tue, 08 Dec 2026\x7f";
+    EXPECT_EQ(ResponseValidator(injected), "");
     // A date validator matches a 206 by its date.
     ResponseHeaders byDate = Response(206, "bytes 10-19/20", "");
     EXPECT_EQ(JudgeResponse(10, byDate.lastModified, byDate), BodyUse::Append);
@@ -76,6 +85,16 @@ TEST(RetryPolicy, NetworkAndServerFailuresRetryThreeTimesAfter2And4And8Seconds) 
         EXPECT_FALSE(MayRetry(TransferEnd::Complete, done));
     }
     EXPECT_FALSE(MayRetry(TransferEnd::NetworkCut, kMaxTransferRetries));
+}
+
+TEST(RetryPolicy, ARetryAfterBytesFlowedIsCutSoonerWhenItStalls) {
+    EXPECT_EQ(StallSeconds(false), 60);
+    EXPECT_EQ(StallSeconds(true), 15);
+    // A try that stalls every time: the run fails within about two minutes.
+    long worst = StallSeconds(false);
+    for (int retry = 1; retry <= kMaxTransferRetries; ++retry)
+        worst += RetryDelaySeconds(retry) + StallSeconds(true);
+    EXPECT_LE(worst, 120);
 }
 
 TEST(RetryPolicy, AnotherDescriptionMeansStartingOver) {

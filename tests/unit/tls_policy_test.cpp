@@ -14,6 +14,14 @@ TEST(TlsPolicy, HttpsIsTheSchemeAsLibcurlReadsIt) {
     EXPECT_FALSE(IsHttpsAddress(""));
 }
 
+TEST(TlsPolicy, TheCheckedHostIsTheOneLibcurlReadsAndMayBeNone) {
+    EXPECT_EQ(TlsCheckedHost("https://dl.example:8443/x"), "dl.example");
+    EXPECT_EQ(TlsCheckedHost("https://user@[::1]/x"), "[::1]");
+    EXPECT_EQ(TlsCheckedHost("https:///x"), "x") << "as libcurl connects";
+    for (const char* none : {"https://", "https://:443/x", "", "dl.example/x"})
+        EXPECT_EQ(TlsCheckedHost(none), "") << none;
+}
+
 TEST(TlsPolicy, ATlsBuildNeverStepsDownToPlainHttp) {
     EXPECT_FALSE(RedirectAllowed("https://a.example/", "http://a.example/", true));
     EXPECT_FALSE(RedirectAllowed("https://a.example/", "ftp://a.example/", true));

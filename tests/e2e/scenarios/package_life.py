@@ -5,7 +5,11 @@
 # (the build's second package, holding the testing flavor of the exe)
 # replaces the exe and keeps the settings file Never ask wrote; the older
 # package is then refused and changes nothing. Installing again while the
-# assistant runs ends the running copy (exit code 0) and starts it again.
+# assistant runs ends the running copy (exit code 0); Wine's msiexec runs
+# the install elevated (its user is an administrator: Privileged), so the
+# package does not start the assistant again under that token, and the Run
+# value starts it at the next logon. The assistant's component has its HKCU
+# value as key path, and the versioned exe carries no file hash.
 # msiexec /x removes the exe, the settings file, the Run value, the
 # downloaded installer, the working folder, the Add/Remove Programs entry and
 # the folders it made (not the Programs folder another program uses), and
@@ -23,6 +27,7 @@ SERVER = {CUSTOMERSETTING_PATH: customersetting({"CustomerID": 9})}
 TIMEOUT = 240
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+KEY_PATH_KEY = r"HKCU\Software\Valdry\QmxAssistant"
 # Wine keeps the entries of per-user products here too.
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NEVER_ASK = b"[Option]\r\nNotify=off\r\n"  # as WritePrivateProfileStringW writes it
@@ -67,6 +72,18 @@ def msiexec(s, *args):
     return p.returncode
 
 
+def key_path_value(s):
+    return reg_query(s, KEY_PATH_KEY).get("HKEY_CURRENT_USER" + KEY_PATH_KEY[4:], {}).get(
+        "Installed")
+
+
+def msi_table(msi, table):
+    """The rows of one table of the package (msitools' msiinfo)."""
+    out = subprocess.run(["msiinfo", "export", msi, table], stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, timeout=60).stdout.decode(errors="replace")
+    return [line.split("\t") for line in out.splitlines()[3:]]
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()
@@ -99,10 +116,17 @@ def run(s):
         with open(neighbour, "wb") as f:
             f.write(b"another program")
 
+        s.step("the package's tables")
+        s.check_eq(msi_table(older, "MsiFileHash"), [], "file hashes (the exe is versioned)")
+        s.check_eq([row[5] for row in msi_table(older, "Component") if row[0] == "Assistant"],
+                   [row[0] for row in msi_table(older, "Registry") if row[5] == "Assistant"],
+                   "the assistant component's key path is its registry value")
+
         s.step("install /qn")
         s.check_eq(msiexec(s, "/i", win_path(older)), 0, "msiexec /i exit status")
         s.check(os.path.isfile(exe) and read(exe) == release, "the release exe installed as " + exe)
         s.check_eq(run_value(s), '"%s"' % exe_win, "Run value")
+        s.check_eq(key_path_value(s), "0x1", "the assistant component's key path value")
         s.check_eq([(e.get("Publisher"), e.get("DisplayVersion")) for e in products(s)],
                    [("Valdry", version)], "Add/Remove Programs entries (publisher, version)")
         icons = [v.get("ProductIcon", "") for v in
@@ -135,21 +159,24 @@ def run(s):
         s.check_eq([e.get("DisplayVersion") for e in products(s)], [later],
                    "Add/Remove Programs versions")
 
-        s.step("installing while the assistant runs ends it and starts it again")
+        s.step("an elevated install while the assistant runs ends it, starts no copy")
         with open(ini, "wb") as f:
             f.write(b"[Option]\r\n")
         s.set_remotes(REMOTES)
         app = s.start()
         s.check_eq(s.wait_settled(app), "running", "the installed copy before the install")
-        before = s.popup()["pid"]
         s.check_eq(msiexec(s, "/i", win_path(newer)), 0, "msiexec /i exit status")
-        # Not s.wait_exit: the copy started again has the same image name.
         try:
             s.check_eq(app.proc.wait(60), 0, "exit code of the copy that ran")
         except subprocess.TimeoutExpired:
             s.fail("the copy that ran did not end")
-        again = s.wait_popup()
-        s.check(again["pid"] != before, "a new copy runs: pid %s, before %s" % (again["pid"], before))
+        with open(sorted(glob.glob(os.path.join(s.work, "msiexec-*.log")),
+                         key=os.path.getmtime)[-1], errors="replace") as f:
+            log = f.read()
+        s.check("Property(S): Privileged = 1" in log and "QmxWasRunning = 1" in log,
+                "the install ran elevated and found the assistant running")
+        s.check_eq(s.probe("process", "QmxAssistant.exe")[-1]["count"], 0,
+                   "copies the elevated install started")
 
         s.step("msiexec /x removes everything")
         s.check_eq(msiexec(s, "/x", win_path(newer)), 0, "msiexec /x exit status")
@@ -160,6 +187,7 @@ def run(s):
             s.check(not os.path.exists(path), "left behind: %s" % path)
         s.check(os.path.isfile(neighbour), "another program's file kept")
         s.check_eq(run_value(s), None, "Run value")
+        s.check_eq(key_path_value(s), None, "the assistant component's key path value")
         s.check_eq(products(s), [], "Add/Remove Programs entries")
     finally:
         # The prefix outlives the scenario, and wineboot starts what the Run key names.

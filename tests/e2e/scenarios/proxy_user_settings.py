@@ -3,13 +3,16 @@
 # WPAD server to find, as offices often have it: the customer settings, the
 # customer document, the installer description and the installer all go
 # through a real proxy (tinyproxy on loopback), requested as "http:" although
-# the documents say "https:". A second start whose installer lies on a host
+# the documents say "https:". The setting lists a proxy that cannot be
+# reached first (with a login whose password the trace never shows): each
+# request walks on to the next entry, as Windows does. A second start whose installer lies on a host
 # of the bypass list fetches it direct, while the documents still go through
 # the proxy. A bypass entry that is only a parent domain of the installer's
 # host bypasses nothing, as in Windows. A proxy that asks for a login fails
 # the start-up load cleanly; once the setting is gone, an arrival brings the
 # offer.
 import os
+import socket
 
 from qmx_e2e import CUSTOMERSETTING_PATH, customer_path, offer_documents, remote, trace_lines, \
     usb_path
@@ -35,6 +38,9 @@ def download(s):
 
 
 def run(s):
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        unreachable = "desk:secret@127.0.0.1:%d" % sock.getsockname()[1]
     installer = _download.standin_bytes(s)
     https = s.server.replace("http:", "https:", 1)
     for path, content in offer_documents(customer=7, url_directory=https + DIR_PATH).items():
@@ -47,7 +53,8 @@ def run(s):
     proxy = _proxy.Proxy(s, upstream={"intra": "127.0.0.1:%d" % s.port})
     try:
         _proxy.set_user_proxy(s, _proxy.connection_settings(
-            _proxy.DIRECT | _proxy.MANUAL_PROXY | _proxy.AUTO_DETECT, proxy.address, BYPASS))
+            _proxy.DIRECT | _proxy.MANUAL_PROXY | _proxy.AUTO_DETECT,
+            unreachable + ";" + proxy.address, BYPASS))
 
         s.step("automatic detection finds nothing: every transfer goes through the manual proxy")
         s.put_document(DIR_PATH + "orvanteer.xml",
@@ -63,6 +70,10 @@ def run(s):
         s.check_eq(len(routes), 4, "proxy decisions in the trace")
         s.check(all("(no automatic answer, manual setting)" in line for line in routes),
                 "automatic detection asked first: %r" % routes)
+        walked = "proxy route http://desk@%s cannot be reached: trying http://%s" % (
+            unreachable.split("@")[1], proxy.address)
+        s.check_eq(trace_lines(app).count(walked), 4, "requests that walked on to the next proxy")
+        s.check(not any("secret" in line for line in trace_lines(app)), "a password in the trace")
 
         s.step("an installer on a bypassed host comes direct")
         bypassed = "https://localhost:%d%s" % (s.port, INSTALLER_PATH)
