@@ -32,52 +32,33 @@ def _rotl(x, n):
     return ((x << n) | (x >> (32 - n))) & 0xFFFFFFFF
 
 
+# MD4's three rounds: the mixing function, the added constant, the order
+# in which the block's words are taken and the rotations.
+_MD4_ROUNDS = (
+    (lambda x, y, z: (x & y) | (~x & z), 0, tuple(range(16)), (3, 7, 11, 19)),
+    (lambda x, y, z: (x & y) | (x & z) | (y & z), 0x5A827999,
+     tuple((i % 4) * 4 + i // 4 for i in range(16)), (3, 5, 9, 13)),
+    (lambda x, y, z: x ^ y ^ z, 0x6ED9EBA1,
+     (0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15), (3, 9, 11, 15)),
+)
+
+
 def md4(data):
     """RFC 1320."""
     length = len(data) * 8
     data += b"\x80" + b"\0" * ((55 - len(data)) % 64) + struct.pack("<Q", length)
-    a, b, c, d = 0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476
+    state = [0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476]
     for block in range(0, len(data), 64):
         x = struct.unpack("<16I", data[block:block + 64])
-        aa, bb, cc, dd = a, b, c, d
-        f = lambda x_, y, z: (x_ & y) | (~x_ & z)
-        g = lambda x_, y, z: (x_ & y) | (x_ & z) | (y & z)
-        h = lambda x_, y, z: x_ ^ y ^ z
-        for i in range(16):
-            k, s = i, (3, 7, 11, 19)[i % 4]
-            if i % 4 == 0:
-                a = _rotl(a + f(b, c, d) + x[k], s)
-            elif i % 4 == 1:
-                d = _rotl(d + f(a, b, c) + x[k], s)
-            elif i % 4 == 2:
-                c = _rotl(c + f(d, a, b) + x[k], s)
-            else:
-                b = _rotl(b + f(c, d, a) + x[k], s)
-        for i in range(16):
-            k, s = (i % 4) * 4 + i // 4, (3, 5, 9, 13)[i % 4]
-            r = 0x5A827999
-            if i % 4 == 0:
-                a = _rotl(a + g(b, c, d) + x[k] + r, s)
-            elif i % 4 == 1:
-                d = _rotl(d + g(a, b, c) + x[k] + r, s)
-            elif i % 4 == 2:
-                c = _rotl(c + g(d, a, b) + x[k] + r, s)
-            else:
-                b = _rotl(b + g(c, d, a) + x[k] + r, s)
-        order = (0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15)
-        for i in range(16):
-            k, s = order[i], (3, 9, 11, 15)[i % 4]
-            r = 0x6ED9EBA1
-            if i % 4 == 0:
-                a = _rotl(a + h(b, c, d) + x[k] + r, s)
-            elif i % 4 == 1:
-                d = _rotl(d + h(a, b, c) + x[k] + r, s)
-            elif i % 4 == 2:
-                c = _rotl(c + h(d, a, b) + x[k] + r, s)
-            else:
-                b = _rotl(b + h(c, d, a) + x[k] + r, s)
-        a, b, c, d = [(v + w) & 0xFFFFFFFF for v, w in ((a, aa), (b, bb), (c, cc), (d, dd))]
-    return struct.pack("<4I", a, b, c, d)
+        v = list(state)
+        for fn, const, order, shifts in _MD4_ROUNDS:
+            for i in range(16):
+                # a, d, c, b in turn take the step, mixing the other three.
+                t = (-i) % 4
+                v[t] = _rotl(v[t] + fn(v[(t + 1) % 4], v[(t + 2) % 4], v[(t + 3) % 4]) + x[order[i]] + const,
+                             shifts[i % 4])
+        state = [(p + q) & 0xFFFFFFFF for p, q in zip(state, v)]
+    return struct.pack("<4I", *state)
 
 
 def utf16(text):
