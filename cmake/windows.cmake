@@ -132,7 +132,6 @@ endif()
 target_link_libraries(qmx_unit_win PRIVATE qmxcore gtest gtest_main ${QMX_STATIC_LINK})
 # Signature fixtures, made fresh with OpenSSL at build time (no key or
 # signature is committed); the signature tests read them from this folder.
-find_package(Python3 COMPONENTS Interpreter REQUIRED)
 set(QMX_SIGNATURE_FIXTURES ${CMAKE_BINARY_DIR}/signature-fixtures)
 add_custom_command(OUTPUT ${QMX_SIGNATURE_FIXTURES}/signed.sig
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/signing/openssl_signing.py fixtures
