@@ -26,6 +26,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 
 import tls_certs
@@ -327,6 +328,7 @@ class Scenario:
         self._shot_no = 0
         self._extra_procs = []
         self._watches = []
+        self._scratch = []
         self._wine_up = False
 
     # ---- paths inside the prefix ------------------------------------------
@@ -638,6 +640,9 @@ class Scenario:
             except subprocess.TimeoutExpired:
                 pass
         subprocess.run([os.path.join(TOOLS, "serve-nginx.sh"), "stop", self.nginx_run], check=False)
+        for path in self._scratch:
+            shutil.rmtree(path, ignore_errors=True)
+        self._scratch = []
         if self._xvfb and self._xvfb.poll() is None:
             _kill_pid(self._xvfb.pid)
             self._xvfb.wait()
@@ -724,6 +729,17 @@ class Scenario:
         if line != "ready":
             self.fail("fault server did not start (%r)" % line)
         return "http://127.0.0.1:%d" % port
+
+    def scratch_dir(self, name):
+        """A fresh folder outside the build tree that every user can reach,
+        for a server that drops to a user of its own (squid runs as user
+        proxy) and so may not enter the work folder: a clone in a private
+        folder (mktemp -d) is closed to other users. Removed when the
+        scenario ends."""
+        path = tempfile.mkdtemp(prefix="qmx-e2e-%s-%s-" % (self.name, name))
+        os.chmod(path, 0o777)
+        self._scratch.append(path)
+        return path
 
     def track_process(self, proc):
         """Have the rig stop `proc` (a Popen of a server the scenario runs

@@ -65,10 +65,8 @@ class Realm:
 
     def __init__(self, s):
         self._s = s
-        self.dir = os.path.join(s.work, "krb5")
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
         # squid's helper runs as user proxy and reads the keytab and krb5.conf.
+        self.dir = s.scratch_dir("krb5")
         os.chmod(self.dir, 0o755)
         self.port = s.free_port()
         self.conf = os.path.join(self.dir, "krb5.conf")
@@ -167,10 +165,7 @@ class Squid:
         self._s = s
         self.port = s.free_port()
         self.address = "%s:%d" % (PROXY_HOST, self.port)
-        self.dir = os.path.join(s.work, "squid-" + scheme)
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-        os.chmod(self.dir, 0o777)  # squid drops to user proxy
+        self.dir = s.scratch_dir("squid-" + scheme)  # squid drops to user proxy
         self.log = os.path.join(self.dir, "access.log")
         self.cache_log = os.path.join(self.dir, "cache.log")
         env = dict(os.environ)
@@ -182,9 +177,12 @@ class Squid:
         else:
             _program(s, "ntlm_auth")  # what Wine answers NTLM with
             # squid runs its helper as user proxy: the system's Python.
+            # Its copy where user proxy can read it.
+            script = os.path.join(self.dir, "ntlm_challenge.py")
+            shutil.copyfile(os.path.join(_TOOLS, "ntlm_challenge.py"), script)
+            _world_readable(script)
             helper = "%s %s --user %s --domain %s --password %s" % (
-                _program(s, "python3"), os.path.join(_TOOLS, "ntlm_challenge.py"), USER, NTLM_DOMAIN,
-                PASSWORD)
+                _program(s, "python3"), script, USER, NTLM_DOMAIN, PASSWORD)
         lines = [
             "http_port 127.0.0.1:%d" % self.port,
             "pid_filename %s" % os.path.join(self.dir, "squid.pid"),
