@@ -1,8 +1,8 @@
 """Shared pieces of the scenarios with a proxy that asks for the Windows
 logon: a Kerberos realm of the scenario's own (MIT krb5kdc on a loopback
-port, its database, keytab and credential cache in the scenario's work
-folder) and a squid that demands Negotiate or NTLM, whose access.log names
-the user of every request.
+port, its database, keytab and credential cache in a scratch folder that
+user proxy can reach) and a squid that demands Negotiate or NTLM, whose
+access.log names the user of every request.
 
 Both run as processes of the scenario (the rig stops them with it, also on
 failure). The packages are krb5-kdc, krb5-admin-server, krb5-user, squid
