@@ -11,8 +11,8 @@
 // of 1.0 means as fast as the tool; higher is faster.
 //
 //   qmx_bench [--size-mib N] [--reps N] [--port P] [--keep]
-#include "config/http.h"
 #include "download/md5.h"
+#include "net/installer.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

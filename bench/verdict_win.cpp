@@ -9,11 +9,11 @@
 // the best and the median of several transfers from a loopback nginx.
 //
 //   qmx_bench_verdict.exe URL MD5 KEY SIGNATURE [REPS]
-#include "config/http.h"
-#include "config/text.h"
 #include "download/digest_pair.h"
 #include "download/md5.h"
 #include "download/signature.h"
+#include "net/installer.h"
+#include "support/text.h"
 
 #include <windows.h>
 

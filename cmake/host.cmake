@@ -24,6 +24,12 @@ target_link_libraries(qmx_unit_host PRIVATE qmxcore GTest::gtest GTest::gtest_ma
 add_test(NAME host.unit COMMAND qmx_unit_host)
 set_tests_properties(host.unit PROPERTIES ENVIRONMENT "QMX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 
+# No include in src/ climbs a floor (QMX_LAYERS at the top of CMakeLists.txt).
+find_program(QMX_PYTHON3 python3 REQUIRED)
+add_test(NAME host.layers
+         COMMAND ${QMX_PYTHON3} ${CMAKE_SOURCE_DIR}/tools/check-layers.py --src ${CMAKE_SOURCE_DIR}/src
+                 --layers ${QMX_LAYERS} --chain ${QMX_EVENT_CHAIN})
+
 # Optional pieces added by their own folders.
 foreach(extra tests/host tools publisher bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)

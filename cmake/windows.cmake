@@ -60,8 +60,9 @@ add_compile_options(-ffunction-sections -fdata-sections)
 add_library(qmxcore STATIC ${QMX_ALL_SOURCES})
 # Optimised for size except where time is spent: the installer transfer,
 # the file writes and the digest stay at the Release level (make bench).
-set(QMX_HOT_SOURCES ${CMAKE_SOURCE_DIR}/src/config/http.cpp ${CMAKE_SOURCE_DIR}/src/download/md5.cpp
-                    ${CMAKE_SOURCE_DIR}/src/download/file_ex.cpp
+set(QMX_HOT_SOURCES ${CMAKE_SOURCE_DIR}/src/net/transfer.cpp ${CMAKE_SOURCE_DIR}/src/net/document.cpp
+                    ${CMAKE_SOURCE_DIR}/src/net/installer.cpp ${CMAKE_SOURCE_DIR}/src/download/md5.cpp
+                    ${CMAKE_SOURCE_DIR}/src/support/file_ex.cpp
                     ${CMAKE_SOURCE_DIR}/src/download/digest_pair_win.cpp)
 set(QMX_SIZE_SOURCES ${QMX_ALL_SOURCES})
 list(REMOVE_ITEM QMX_SIZE_SOURCES ${QMX_HOT_SOURCES})

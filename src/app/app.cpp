@@ -1,7 +1,7 @@
 // Start-up values that need no Windows call: screen and popup sizes, the
 // scaling rules, the settings path rule and the pace of settings retries.
 #include "app/app.h"
-#include "config/text.h"
+#include "support/text.h"
 #include "ui/layout.h"
 
 int g_nScreenWidth = 0;

@@ -4,10 +4,10 @@
 // loop; failures are silent and end the program with exit code 0.
 #include "app/app.h"
 #include "app/app_win.h"
-#include "config/http.h"
 #include "config/server.h"
 #include "config/xml_config.h"
 #include "device/device.h"
+#include "net/document.h"
 #include "resource.h"
 #include "support/trace.h"
 

@@ -7,10 +7,10 @@
 // and overwrite entries and never remove any, except that a customer-settings
 // document with the expected root replaces the whole customer map.
 #include "config/xml_config.h"
-#include "config/http.h"
-#include "config/text.h"
-#include "download/file_ex.h"
-#include "i18n/strings.h"
+#include "net/document.h"
+#include "support/file_ex.h"
+#include "support/language.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 #include <tinyxml2.h>

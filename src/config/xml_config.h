@@ -25,7 +25,7 @@ class CXmlConfig : public CXmlUtil {
     bool LoadFromFile(const std::string& path) override;
     bool SaveToFile(const std::string& path) override;
     virtual bool LoadFromUrl(const std::wstring& url);
-    // LoadFromUrl within the given time limits (config/http.h).
+    // LoadFromUrl within the given time limits (net/document.h).
     bool LoadFromUrlWithin(const std::wstring& url, const DocumentLimits& limits);
     virtual bool LoadFromText(const std::string& text);
     virtual void ReadDocument(tinyxml2::XMLDocument& doc);

@@ -8,9 +8,9 @@
 
 #include "app/app_win.h"
 #include "config/server.h"
-#include "config/text.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/text.h"
 #include "support/trace.h"
 #include "ui/popup.h"
 

@@ -5,9 +5,9 @@
 // back.
 #pragma once
 #ifdef _WIN32
-#include "config/http.h"
 #include "download/md5.h"
 #include "download/signature.h"
+#include "net/installer.h"
 
 #include <array>
 #include <memory>

@@ -7,7 +7,7 @@
 // caller's data when it can, and only partial blocks go through the buffer.
 #include "download/md5.h"
 
-#include "download/file_ex.h"
+#include "support/file_ex.h"
 
 #include <cstring>
 

@@ -5,8 +5,8 @@
 // need the window system and live in strings_win.cpp.
 #include "i18n/strings.h"
 
-#include "config/text.h"
 #include "config/xml_config.h"
+#include "support/text.h"
 
 #include <tinyxml2.h>
 
@@ -15,40 +15,11 @@ int g_nStringTableId = IDR_STRINGS_ZH;
 
 namespace {
 
-// Windows language identifiers (primary language in the low ten bits,
-// sublanguage above).
-const unsigned short kLangChinesePrc = 0x0804;
-const unsigned short kLangChineseTaiwan = 0x0404;
-const unsigned short kLangChineseHongKong = 0x0C04;
-const unsigned short kLangChineseSingapore = 0x1004;
-const unsigned short kLangChineseMacao = 0x1404;
-const unsigned short kLangJapanese = 0x0411;
-const unsigned short kLangKorean = 0x0412;
-const unsigned short kLangKoreanNeutral = 0x0012;
-
 const char kRootName[] = "StringTable";
 const char kEntryName[] = "String";
 const char kIdAttribute[] = "Id";
 
 } // namespace
-
-std::wstring LanguageCodeFromLangId(unsigned short langId) {
-    switch (langId) {
-    case kLangChinesePrc:
-    case kLangChineseTaiwan:
-    case kLangChineseHongKong:
-    case kLangChineseSingapore:
-    case kLangChineseMacao:
-        return L"zh-CN";
-    case kLangJapanese:
-        return L"rb-JP";
-    case kLangKorean:
-    case kLangKoreanNeutral:
-        return L"ko-KR";
-    default:
-        return L"en";
-    }
-}
 
 int StringTableIdFor(const std::wstring& code) {
     if (code == L"en")

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "support/language.h"
+
 // String-table resources (type "IDR_XML_FILE").
 enum {
     IDR_STRINGS_ZH = 131,
@@ -15,10 +17,6 @@ enum {
 extern std::map<std::string, std::string> g_mapStrings; // id -> UTF-8 text
 extern int g_nStringTableId;                            // 131 until a table loads
 
-// "zh-CN", "en", "ko-KR" or "rb-JP" for a Windows language identifier.
-std::wstring LanguageCodeFromLangId(unsigned short langId);
-// The user's default UI language, read afresh on every call.
-std::wstring GetUILanguage();
 // Resource id of the table for a language code.
 int StringTableIdFor(const std::wstring& code);
 // The customer-document keys for the title and the offer text.

@@ -1,10 +1,10 @@
-// The Windows side of the string tables: the user's UI language, the
-// built-in table chosen by it (an "IDR_XML_FILE" resource of the exe), and
+// The Windows side of the string tables: the built-in table chosen by the
+// user's UI language (an "IDR_XML_FILE" resource of the exe), and
 // the per-customer title and offer text set on the popup before each offer.
 #include "i18n/strings.h"
 
 #include "app/app_win.h"
-#include "config/text.h"
+#include "support/text.h"
 
 namespace {
 
@@ -18,10 +18,6 @@ void SetControlText(int id, const std::wstring& text) {
 }
 
 } // namespace
-
-std::wstring GetUILanguage() {
-    return LanguageCodeFromLangId(GetUserDefaultUILanguage());
-}
 
 void LoadStringTable() {
     g_nStringTableId = StringTableIdFor(GetUILanguage());

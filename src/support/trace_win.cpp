@@ -2,7 +2,7 @@
 // DebugView picks up and which costs next to nothing when nobody listens.
 #include "support/trace.h"
 
-#include "config/text.h"
+#include "support/text.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // answer (0 not set, 1 none, 2 too late, 3 direct, 4 named) and an "s" after
 // it asks for an https: address. Besides running clean under the sanitizers,
 // every answer must keep the promises proxy.h makes; a broken one aborts.
-#include "config/proxy.h"
+#include "net/proxy.h"
 
 #include <curl/curl.h>
 

@@ -2,7 +2,8 @@
 // documents and files as a customer hosts them, and tools/fault_server.py for
 // the transport faults a static server cannot produce (error pages,
 // redirects, missing lengths, cut transfers, odd and slow bodies).
-#include "config/http.h"
+#include "net/document.h"
+#include "net/installer.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include "sim.h"
 
 #include "config/server.h"
-#include "config/text.h"
 #include "device/device.h"
 #include "download/signature.h"
+#include "support/text.h"
 
 #include <hidapi/hidapi.h>
 

@@ -3,8 +3,8 @@
 // exchange's retries, and the application-folder rules.
 #include "device_fixture_win.h"
 
-#include "config/text.h"
 #include "i18n/strings.h"
+#include "support/text.h"
 
 #include <shlobj.h>
 

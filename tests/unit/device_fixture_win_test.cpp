@@ -2,7 +2,7 @@
 // device_fixture_win.h).
 #include "device_fixture_win.h"
 
-#include "config/text.h"
+#include "support/text.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>

@@ -6,13 +6,13 @@
 // Run through tools/run-win-unit.sh, which serves QMX_TEST_DOCROOT at
 // QMX_SIM_SERVER and names the stand-in program in QMX_TEST_STANDIN.
 #include "app/app_win.h"
-#include "config/text.h"
 #include "device/device.h"
 #include "download/download.h"
-#include "download/file_ex.h"
 #include "download/md5.h"
 #include "i18n/strings.h"
+#include "support/file_ex.h"
 #include "support/lock.h"
+#include "support/text.h"
 #include "ui/popup.h"
 
 #include <gtest/gtest.h>

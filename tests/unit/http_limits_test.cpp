@@ -1,6 +1,7 @@
 // What the transfers make of what the network sends: the document body kept
 // while it arrives, and libcurl's progress figures as 32-bit counts.
-#include "config/http.h"
+#include "net/document.h"
+#include "net/installer.h"
 
 #include <gtest/gtest.h>
 

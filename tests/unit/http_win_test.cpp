@@ -1,8 +1,9 @@
 // The two transfers on the Windows build, against the loopback nginx that
 // tools/run-win-unit.sh serves: a document by POST over an "https:" address,
 // and an installer download into a path with non-ASCII characters.
-#include "config/http.h"
-#include "config/text.h"
+#include "net/document.h"
+#include "net/installer.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

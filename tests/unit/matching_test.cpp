@@ -1,9 +1,9 @@
 // Supported-remote recognition: the built-in fragment table, matching of
 // enumerated interface paths, path trimming, the customer reply check, the
 // application-folder name check and the cross-thread URL directory.
-#include "config/text.h"
 #include "config/xml_config.h"
 #include "device/device.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // MD5 digests and the file class: the RFC 1321 test suite, padding and
 // read-block boundaries, file digests (empty, missing, large), rewinding, and
 // CFileEx's single-stream rule and UTF-8 paths.
-#include "download/file_ex.h"
 #include "download/md5.h"
+#include "support/file_ex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What a proxy's 407 offers to log in with, read from the header lines of
 // its answers, and whether the Windows logon answers it.
-#include "config/proxy_login.h"
+#include "net/proxy_login.h"
 
 #include <gtest/gtest.h>
 

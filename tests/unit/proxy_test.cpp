@@ -2,8 +2,8 @@
 // HTTP and on which port, when a host is on the bypass list as Windows
 // matches it, the order of automatic and manual settings, and the host each
 // hop is decided on.
-#include "config/http.h"
-#include "config/proxy.h"
+#include "net/proxy.h"
+#include "net/transfer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 // Which answer may continue the bytes on disk, and which failures are tried
 // again after how long.
 #include "download/resume.h"
+#include "net/range.h"
+#include "net/transfer.h"
 
 #include <gtest/gtest.h>
 

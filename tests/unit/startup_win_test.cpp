@@ -2,7 +2,7 @@
 // exact value "off" switches the assistant off, and odd files read as "on".
 #include "app/app.h"
 #include "app/app_win.h"
-#include "config/text.h"
+#include "support/text.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // under language 2052, the one the UI language selects loaded into the map,
 // and the customer texts set on the popup's labels.
 #include "app/app_win.h"
-#include "config/text.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 

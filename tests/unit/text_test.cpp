@@ -1,7 +1,7 @@
 // Text conversions, the wide formatter and replace-all: the same results on
 // the Windows code-page calls and on the host's converter.
 #include "config/server.h"
-#include "config/text.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 

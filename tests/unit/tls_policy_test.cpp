@@ -1,6 +1,6 @@
 // Which addresses and redirects a transfer may take in the plain and in the
 // TLS build.
-#include "config/tls.h"
+#include "net/tls.h"
 
 #include <gtest/gtest.h>
 

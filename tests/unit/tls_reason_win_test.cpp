@@ -1,6 +1,6 @@
 // The verdict on a server's certificate chain: what fails, and that an
 // unknown revocation state alone does not.
-#include "config/tls.h"
+#include "net/tls.h"
 
 #include <windows.h>
 

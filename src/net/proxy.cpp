@@ -6,9 +6,9 @@
 // no-proxy list would match a domain with its subdomains ("valdry.com" also
 // bypasses "download.valdry.com") and turn IPv4 wildcards into address
 // blocks, both unlike Windows, so it is never handed the bypass entries.
-#include "config/proxy.h"
+#include "net/proxy.h"
 
-#include "config/curl_url.h"
+#include "net/curl_url.h"
 
 #include <cctype>
 #include <vector>

@@ -3,7 +3,7 @@
 // results as the Windows code-page calls for valid input: the source ends at
 // its first NUL, and what cannot be represented becomes U+FFFD instead of an
 // error, as the system converter does with flags 0.
-#include "config/text.h"
+#include "support/text.h"
 
 #include <cstdarg>
 #include <cstdint>

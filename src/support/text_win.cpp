@@ -2,7 +2,7 @@
 // then converted into a zero-filled buffer, with the source passed
 // NUL-terminated so a conversion ends at the first NUL of its source.
 // Flags are 0 throughout, so malformed input is substituted, not refused.
-#include "config/text.h"
+#include "support/text.h"
 
 #include <windows.h>
 

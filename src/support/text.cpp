@@ -1,5 +1,5 @@
 // Text helpers that need no system call and behave the same on every build.
-#include "config/text.h"
+#include "support/text.h"
 
 int ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with) {
     // Nothing sensible matches an empty search text; report no replacement

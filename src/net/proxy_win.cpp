@@ -11,10 +11,10 @@
 // instead of searching again.
 // When the automatic side gives no answer, the manual proxy is used as
 // Windows does, and direct only when none is set (ChooseProxy, proxy.cpp).
-#include "config/proxy.h"
+#include "net/proxy.h"
 
-#include "config/text.h"
-#include "config/tls.h"
+#include "net/tls.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 #include <windows.h>

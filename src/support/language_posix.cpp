@@ -1,7 +1,7 @@
 // Host stand-in for the UI language query: the language identifier comes
 // from QMX_HOST_LANGID (hexadecimal, for example "0411"), default English
 // (United States), so host tests can exercise every language.
-#include "i18n/strings.h"
+#include "support/language.h"
 
 #include <cstdlib>
 

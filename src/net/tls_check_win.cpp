@@ -8,9 +8,9 @@
 // chain is built with CertGetCertificateChain and judged with the SSL policy,
 // and the chain's own error bits are read too (a policy alone has passed a
 // partial chain).
-#include "config/tls.h"
+#include "net/tls.h"
 
-#include "config/text.h"
+#include "support/text.h"
 #include "support/trace.h"
 
 // The chain parameters' time limit for fetching revocation data.

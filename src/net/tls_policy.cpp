@@ -1,9 +1,9 @@
 // Which addresses and redirects a transfer may take, plain build or TLS
-// build. Pure: the transfers (http.cpp, tls_check_win.cpp) and the download
+// build. Pure: the transfers (transfer.cpp, tls_check_win.cpp) and the download
 // worker ask here.
-#include "config/tls.h"
+#include "net/tls.h"
 
-#include "config/curl_url.h"
+#include "net/curl_url.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 // The host build has no per-user proxy settings to read: every request goes
 // direct (libcurl's proxy environment variables are not used either).
-#include "config/proxy.h"
+#include "net/proxy.h"
 
 ProxyRoute UserProxyForUrl(const std::string&, const std::string&, bool& consulted) {
     consulted = false;

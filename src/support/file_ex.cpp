@@ -4,10 +4,10 @@
 // UTF-16 folder rules); Windows only opens non-ASCII names correctly through
 // the wide-path open, so the path and the mode are converted to UTF-16 there.
 // The host build's runtime takes UTF-8 paths as they are.
-#include "download/file_ex.h"
+#include "support/file_ex.h"
 
 #ifdef _WIN32
-#include "config/text.h"
+#include "support/text.h"
 
 #include <share.h>
 #endif

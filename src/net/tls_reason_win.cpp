@@ -1,7 +1,7 @@
 // The verdict on a server's certificate chain as Windows reports it, in
 // words a support desk can act on. Kept apart from the TLS connection code
 // so that it can be tested with the plain build's unit tests.
-#include "config/tls.h"
+#include "net/tls.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Reading a proxy's login offer from its Proxy-Authenticate headers.
-#include "config/proxy_login.h"
+#include "net/proxy_login.h"
 
 #include <cctype>
 #include <cstring>
