@@ -7,11 +7,11 @@
 #include "publish.h"
 #include "server_tree.h"
 
-#include "config/text.h"
 #include "config/xml_config.h"
 #include "device/device.h"
-#include "download/file_ex.h"
 #include "i18n/strings.h"
+#include "support/file_ex.h"
+#include "support/text.h"
 
 #include <tinyxml2.h>
 

@@ -3,7 +3,7 @@
 // is switched to UTF-8 so the customer texts print as written.
 #include "publish.h"
 
-#include "config/text.h"
+#include "support/text.h"
 
 #include <iostream>
 

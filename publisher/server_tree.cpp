@@ -2,9 +2,9 @@
 #include "server_tree.h"
 
 #include "config/server.h"
-#include "config/text.h"
-#include "download/file_ex.h"
 #include "report.h"
+#include "support/file_ex.h"
+#include "support/text.h"
 
 #include <tinyxml2.h>
 

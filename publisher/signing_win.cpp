@@ -3,8 +3,8 @@
 // signing belongs on the maker's build machine, with the Linux build.
 #include "signing.h"
 
-#include "config/text.h"
 #include "download/signature.h"
+#include "support/text.h"
 
 namespace qmxpublish {
 

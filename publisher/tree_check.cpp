@@ -10,12 +10,12 @@
 #include "server_tree.h"
 #include "signing.h"
 
-#include "config/text.h"
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "download/md5.h"
 #include "download/signature.h"
 #include "i18n/strings.h"
+#include "support/text.h"
 
 #include <tinyxml2.h>
 
