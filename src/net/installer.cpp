@@ -7,6 +7,10 @@
 // written is handed to the caller's WrittenBytesSink in file order, and a
 // kept prefix is read back into it first. Failures are reported only as a
 // false result and the transfer's end; one line goes to the error output.
+//
+// One job that reads best whole: the header, body and progress callbacks
+// and the range loop all act on one InstallerRequest, and the file's state
+// between them is the point of the file.
 #include "net/installer.h"
 #include "net/proxy_login.h"
 #include "net/range.h"
