@@ -31,6 +31,9 @@ const char* const kAllowedProtocols = TransferProtocols(kTlsBuild);
 
 namespace {
 
+// Below one byte a second for the stall time counts as a stall: a server that
+// keeps the connection open and sends nothing would otherwise hold a document
+// fetch for 50 minutes and the installer transfer for ever.
 constexpr long kStallBytesPerSecond = 1;
 
 // Every header line received, a tunnel's (CONNECT) included. The installer's
