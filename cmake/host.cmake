@@ -25,9 +25,9 @@ add_test(NAME host.unit COMMAND qmx_unit_host)
 set_tests_properties(host.unit PROPERTIES ENVIRONMENT "QMX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 
 # No include in src/ climbs a floor (QMX_LAYERS at the top of CMakeLists.txt).
-find_program(QMX_PYTHON3 python3 REQUIRED)
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
 add_test(NAME host.layers
-         COMMAND ${QMX_PYTHON3} ${CMAKE_SOURCE_DIR}/tools/check-layers.py --src ${CMAKE_SOURCE_DIR}/src
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-layers.py --src ${CMAKE_SOURCE_DIR}/src
                  --layers ${QMX_LAYERS} --chain ${QMX_EVENT_CHAIN})
 
 # Optional pieces added by their own folders.

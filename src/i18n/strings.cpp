@@ -1,5 +1,5 @@
-// The popup's languages: which of the four built-in string tables a Windows
-// UI language selects, which customer-document keys hold the per-customer
+// The popup's languages: which of the four built-in string tables a language
+// code selects, which customer-document keys hold the per-customer
 // title and offer text, and the string map the popup's fixed texts come
 // from. Loading the table from the resources and setting the customer texts
 // need the window system and live in strings_win.cpp.

@@ -1,10 +1,8 @@
-// UI language rule, the built-in string tables and the per-customer texts.
+// The built-in string tables and the per-customer texts.
 #pragma once
 #include <cstddef>
 #include <map>
 #include <string>
-
-#include "support/language.h"
 
 // String-table resources (type "IDR_XML_FILE").
 enum {

@@ -4,6 +4,7 @@
 #include "i18n/strings.h"
 
 #include "app/app_win.h"
+#include "support/language.h"
 #include "support/text.h"
 
 namespace {

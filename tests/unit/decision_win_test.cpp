@@ -4,6 +4,7 @@
 #include "device_fixture_win.h"
 
 #include "i18n/strings.h"
+#include "support/language.h"
 #include "support/text.h"
 
 #include <shlobj.h>

@@ -1,6 +1,7 @@
 // The language rule, the string-table reader and the four built-in tables.
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/language.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "app/app_win.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/language.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>

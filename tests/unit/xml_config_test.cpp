@@ -3,6 +3,7 @@
 // document's round trip through a file.
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "support/language.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
