@@ -35,6 +35,7 @@ const wchar_t kInstallerSwitch[] = L"-qmx_normal";
 // ShellExecuteW's result is an error code up to this value.
 constexpr INT_PTR kShellExecuteErrorMax = 32;
 constexpr DWORD kMd5ReadBlock = 64 * 1024;
+constexpr size_t kMd5DigestBytes = 16;
 
 // Closes a toolhelp snapshot on every way out.
 class SnapshotHandle {
@@ -70,7 +71,7 @@ std::string Md5HexOfFile(HANDLE file) {
             break;
         md5.Update(block.data(), read);
     }
-    unsigned char digest[16];
+    unsigned char digest[kMd5DigestBytes];
     md5.Final(digest);
     return Md5::ToHex(digest);
 }
