@@ -29,6 +29,8 @@ find_package(Python3 COMPONENTS Interpreter REQUIRED)
 add_test(NAME host.layers
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-layers.py --src ${CMAKE_SOURCE_DIR}/src
                  --layers ${QMX_LAYERS} --chain ${QMX_EVENT_CHAIN})
+# ... and the check itself fails on each way an include could slip past it.
+add_test(NAME host.layers.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check_layers_test.py)
 
 # Optional pieces added by their own folders.
 foreach(extra tests/host tools publisher bench)

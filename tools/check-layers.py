@@ -15,13 +15,32 @@ though it lies on a higher floor. A room of src/ that no floor names, and a
 chain entry that no include uses any more, fail too, so that the table stays
 true. Prints one line per fault and exits 1; prints a summary and exits 0
 when every include goes down.
+
+Every file under SRC is read, whatever its folder depth or suffix. An
+include is any "#include" with "<" or '"' (blanks optional on both sides of
+the '#'); its path is looked up beside the including file and then under
+SRC, as the compiler does, and the room is the first folder of the file it
+names there, so "../net/x.h", "./x.h" and <net/x.h> are held to the table
+like "net/x.h". A path that names no file under SRC is a system or
+dependency header. An include whose path is computed by a macro cannot be
+checked and fails.
 """
 import argparse
 import pathlib
 import re
 import sys
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')
+ANY_INCLUDE = re.compile(r'^\s*#\s*include\b')
+
+
+def resolve(header, including, src):
+    """The file under src that `header` names from `including`, or None."""
+    for base in (including.parent, src):
+        candidate = (base / header).resolve()
+        if candidate.is_file() and src in candidate.parents:
+            return candidate
+    return None
 
 
 def main():
@@ -40,22 +59,30 @@ def main():
     faults = []
     includes = 0
 
-    src = pathlib.Path(args.src)
-    for path in sorted(src.glob("*/*")):
-        if path.suffix not in (".h", ".cpp"):
-            continue
-        room = path.parent.name
+    src = pathlib.Path(args.src).resolve()
+    for path in sorted(p for p in src.rglob("*") if p.is_file()):
+        parts = path.relative_to(src).parts
+        room = parts[0] if len(parts) > 1 else ""
         shown = path.relative_to(src.parent)
         if room not in floor:
-            faults.append(f"{shown}: room {room} is on no floor (QMX_LAYERS)")
+            faults.append(f"{shown}: room {room or '(none)'} is on no floor (QMX_LAYERS)")
             continue
-        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+        text = path.read_text(encoding="utf-8", errors="replace")
+        for number, line in enumerate(text.splitlines(), 1):
             match = INCLUDE.match(line)
-            if not match or "/" not in match.group(1):
+            if not match:
+                if ANY_INCLUDE.match(line):
+                    faults.append(f"{shown}:{number}: computed include, cannot be checked")
                 continue
-            header = match.group(1)
+            target_file = resolve(match.group(1) or match.group(2), path, src)
+            if target_file is None:
+                continue
+            header = target_file.relative_to(src).as_posix()
             target = header.split("/", 1)[0]
-            if target not in floor or target == room:
+            if target == room:
+                continue
+            if target not in floor:
+                faults.append(f"{shown}:{number}: {room} includes {header}, in no room")
                 continue
             includes += 1
             if floor[target] < floor[room]:

@@ -25,7 +25,9 @@ Paths (GET and POST alike):
     /echo...              the request line, its header lines and the body length
     /range?first=F&last=L&complete=C   a 206 with "Content-Range: bytes F-L/C"
                           and ETag "r1", whatever was asked; the body is bytes
-                          F to L of the C-byte text (defaults 0, C-1, 1000)
+                          F to L of the C-byte text (defaults 0, C-1, 1000);
+                          with &star=1 the range names no size ("F-L/*"), with
+                          &extra=N the body runs N bytes past L
 """
 import signal
 import sys
@@ -153,8 +155,11 @@ class Handler(BaseHTTPRequestHandler):
             complete = int(number("complete", 1000))
             first = int(number("first", 0))
             last = int(number("last", complete - 1))
-            self.send(206, pattern(complete)[first:last + 1], "application/octet-stream",
-                      extra=[("Content-Range", "bytes %d-%d/%d" % (first, last, complete)),
+            extra = int(number("extra", 0))
+            size = "*" if query.get("star") == ["1"] else str(complete)
+            self.send(206, pattern(complete + extra)[first:last + 1 + extra],
+                      "application/octet-stream",
+                      extra=[("Content-Range", "bytes %d-%d/%s" % (first, last, size)),
                              ("ETag", '"r1"')])
         elif path.startswith("/echo"):
             lines = [self.requestline]

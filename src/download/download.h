@@ -76,5 +76,10 @@ std::wstring GetInstallerPath();
 unsigned long FindProcessByName(const std::wstring& imageName);
 // Whether one of the four companion image names runs.
 bool IsCompanionRunning();
-// ShellExecuteW "open" of the installer with "-qmx_normal", then hides the popup.
+// The Open command. The installer is held against writers, checked again
+// (signature with the maker's key built in, published MD5 without) and
+// started with "-qmx_normal" while still held; then the popup is hidden and
+// leaves the completed state. One that is missing or fails the check is not
+// started: it is deleted and the failed state offers Download again. A start
+// that fails (a declined UAC prompt included) keeps the completed state.
 void OpenInstaller();

@@ -5,6 +5,7 @@
 // Pure decisions on plain values, so that both builds can check them; the
 // worker (download/worker_win.cpp) acts on what they answer.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "net/installer.h"
@@ -24,6 +25,7 @@ struct InstallerResume {
     std::string url;
     std::string md5;
     std::string signature;
+    uint64_t total = 0; // the file's size as first announced (0: not known)
 
     // The validator to send for this description, or empty when the
     // description names another installer (or nothing may be resumed).

@@ -102,25 +102,4 @@ bool HoldAndVerifyInstaller(CLockedFile& file, const std::wstring& path, const s
 // The path the open `file` resolves to now, junctions and links followed,
 // without the "\\?\" prefix; empty when it cannot be told.
 std::wstring HeldFilePath(HANDLE file);
-// Without a key built in: calls `start(path)` and answers true. With one:
-// holds the file at `path` against writers, verifies it against
-// g_strSignature and calls `start` with the path the held handle resolves to
-// while still holding it, so a junction re-pointed under the working folder
-// after the check cannot start another file; false (and `start` not called)
-// when it does not verify or its path cannot be told.
-template <typename Start> bool StartIfSignatureHolds(const std::wstring& path, Start start) {
-    const std::string keyText = SigningKeyText();
-    if (keyText.empty()) {
-        start(path);
-        return true;
-    }
-    CLockedFile file;
-    if (!HoldAndVerifyInstaller(file, path, keyText, "open"))
-        return false;
-    const std::wstring held = HeldFilePath(file.Handle());
-    if (held.empty())
-        return false;
-    start(held);
-    return true;
-}
 #endif

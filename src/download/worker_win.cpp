@@ -91,10 +91,12 @@ bool WaitBeforeRetry(unsigned seconds) {
 bool TransferInstaller(const std::string& installer, CDigestPair& digests, bool& resumed) {
     InstallerResume& kept = g_installerResume;
     std::string validator = kept.ValidatorFor(g_strDownLoad, g_strMD5, g_strSignature);
+    uint64_t total = validator.empty() ? 0 : kept.total;
     bool flowed = false; // an earlier try received bytes
     for (int retry = 0;; ++retry) {
         InstallerTransfer transfer;
         transfer.validator = validator;
+        transfer.total = total;
         transfer.sink = &digests;
         transfer.afterFlow = flowed;
         const bool done =
@@ -107,7 +109,8 @@ bool TransferInstaller(const std::string& installer, CDigestPair& digests, bool&
         // A finished file is never continued; an unfinished one only with the
         // validator of the response its bytes came from.
         validator = done ? std::string() : transfer.fileValidator;
-        kept = InstallerResume{validator, g_strDownLoad, g_strMD5, g_strSignature};
+        total = done ? 0 : transfer.fileTotal;
+        kept = InstallerResume{validator, g_strDownLoad, g_strMD5, g_strSignature, total};
         if (done)
             return true;
         if (!MayRetry(transfer.end, retry) || !WaitBeforeRetry(RetryDelaySeconds(retry + 1)))

@@ -70,7 +70,9 @@ struct InstallerRequest {
     uint64_t base = 0;         // file bytes before the body
     uint64_t written = 0;      // body bytes written after them
     uint64_t rangeEnd = 0;     // a 206's last byte + 1, from Content-Range
-    uint64_t complete = 0;     // the whole file's size from Content-Range
+    uint64_t complete = 0;     // the whole file's size, as first announced
+    uint64_t keptTotal = 0;    // that size for the kept bytes (0: not known)
+    bool overlong = false;     // a 206 sent more than its range
 };
 
 constexpr long kHttpContinueLast = 199;
@@ -90,7 +92,7 @@ bool OpenInstallerFile(InstallerRequest& r, bool keep) {
     r.offset = 0;
     if (keep && r.file.Open(r.path, "r+b", true)) {
         FILE* f = r.file.Stream();
-        const long size = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+        const int64_t size = SeekFile(f, 0, SEEK_END) ? TellFile(f) : -1;
         if (size > 0) {
             r.offset = static_cast<uint64_t>(size);
             return true;
@@ -104,7 +106,7 @@ bool OpenInstallerFile(InstallerRequest& r, bool keep) {
 bool ReadBackPrefix(InstallerRequest& r) {
     FILE* f = r.file.Stream();
     WrittenBytesSink* sink = r.transfer->sink;
-    if (fseek(f, 0, SEEK_SET) != 0)
+    if (!SeekFile(f, 0, SEEK_SET))
         return false;
     if (sink)
         sink->Restart();
@@ -120,19 +122,24 @@ bool ReadBackPrefix(InstallerRequest& r) {
         left -= got;
     }
     // A write may follow a read only after a seek.
-    return fseek(f, static_cast<long>(r.offset), SEEK_SET) == 0;
+    return SeekFile(f, static_cast<int64_t>(r.offset), SEEK_SET);
 }
 
 // The final response's headers are complete: judge them and prepare the file.
 bool TakeResponse(InstallerRequest& r) {
     InstallerTransfer& t = *r.transfer;
     r.decided = true;
-    r.use = JudgeResponse(r.offset, t.validator, r.response);
+    r.use = JudgeResponse(r.offset, t.validator, r.keptTotal, r.response);
     t.status = r.response.status;
     if (r.use == BodyUse::Append) {
         uint64_t first = 0, last = 0;
         ParseContentRange(r.response.contentRange, first, last, r.complete);
         r.rangeEnd = last + 1;
+        // "bytes a-b/*" names no size: the one first announced still holds,
+        // so a range that stops short of it is a cut, not the file's end.
+        if (r.complete == 0)
+            r.complete = r.keptTotal;
+        t.fileTotal = r.complete;
         if (r.offset > 0 && !ReadBackPrefix(r)) {
             r.localFailure = true;
             return false;
@@ -153,6 +160,7 @@ bool TakeResponse(InstallerRequest& r) {
         r.base = 0;
         r.complete = 0;
         t.fileValidator = ResponseValidator(r.response);
+        t.fileTotal = AnnouncedTotal(r.response);
     } else {
         return false; // ends the transfer; the file stays as it is
     }
@@ -220,6 +228,8 @@ bool TakeHeaderLine(InstallerRequest& r, std::string line) {
         r.response.lastModified = HeaderValue(line, colon);
     else if (NameIs(line, colon, "content-range"))
         r.response.contentRange = HeaderValue(line, colon);
+    else if (NameIs(line, colon, "content-length"))
+        r.response.contentLength = HeaderValue(line, colon);
     else if (NameIs(line, colon, "location"))
         r.hasLocation = true;
     return true;
@@ -245,16 +255,27 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* userdata) {
         r.dropped += bytes;
         return r.decided || r.dropped > kRedirectBodyLimit ? 0 : bytes;
     }
+    // Nothing past a 206's range reaches the file: a body longer than its
+    // range is cut there, and the transfer ends as if the body had.
+    size_t kept = bytes;
+    if (r.use == BodyUse::Append) {
+        const uint64_t at = r.base + r.written;
+        const uint64_t room = r.rangeEnd > at ? r.rangeEnd - at : 0;
+        if (kept > room) {
+            kept = static_cast<size_t>(room);
+            r.overlong = true;
+        }
+    }
     // A short count makes libcurl end the transfer with a write error, so the
     // digests never see a byte the file does not hold.
-    if (fwrite(data, 1, bytes, r.file.Stream()) != bytes) {
+    if (fwrite(data, 1, kept, r.file.Stream()) != kept) {
         r.localFailure = true;
         return 0;
     }
-    r.written += bytes;
-    if (r.transfer->sink)
-        r.transfer->sink->Feed(data, bytes);
-    return bytes;
+    r.written += kept;
+    if (r.transfer->sink && kept > 0)
+        r.transfer->sink->Feed(data, kept);
+    return r.overlong ? 0 : bytes;
 }
 
 // libcurl's counts are signed; a negative one counts as none.
@@ -288,6 +309,8 @@ int RelayProgress(void* clientp, curl_off_t downloadTotal, curl_off_t downloaded
 TransferEnd EndOf(CURLcode code, const InstallerRequest& r) {
     if (r.localFailure)
         return TransferEnd::LocalFailure;
+    if (r.overlong)
+        code = CURLE_OK; // the range arrived whole; the rest was not taken
     if (code == CURLE_OK && !r.writing)
         return TransferEnd::Refused;
     // A 206 that ends before the file does (a range short of the whole, or a
@@ -333,6 +356,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     fresh.validator = transfer.validator;
     fresh.sink = transfer.sink;
     fresh.afterFlow = transfer.afterFlow;
+    fresh.total = transfer.total;
     transfer = fresh;
     GlobalInitReference global;
     if (!global.Ok())
@@ -345,6 +369,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
     request.path = path;
     if (!OpenInstallerFile(request, !transfer.validator.empty()))
         return false;
+    request.keptTotal = request.offset > 0 ? transfer.total : 0;
     ProgressHookScope hookScope(relay);
     Transfer hops;
     hops.handle = handle.get();
@@ -385,6 +410,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
             headers.reset(curl_slist_append(nullptr, (kIfRange + transfer.validator).c_str()));
             transfer.offset = request.offset;
             transfer.fileValidator = transfer.validator;
+            transfer.fileTotal = request.keptTotal;
         }
         curl_easy_setopt(h, CURLOPT_RANGE, askWhole ? nullptr : range.c_str());
         curl_easy_setopt(h, CURLOPT_HTTPHEADER, askWhole ? nullptr : headers.get());
@@ -393,6 +419,7 @@ bool DownloadToFile(const std::wstring& url, const std::string& path, ProgressHo
             break;
         // What was kept belongs to no answer the server gives now.
         transfer.fileValidator.clear();
+        transfer.fileTotal = request.keptTotal = 0;
         request.response = ResponseHeaders();
         request.hasLocation = request.decided = request.writing = false;
         if (!OpenInstallerFile(request, false)) {

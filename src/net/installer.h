@@ -46,6 +46,9 @@ struct InstallerTransfer {
     // In: an earlier try of this run received bytes, so a stall is judged
     // sooner (StallSeconds).
     bool afterFlow = false;
+    // In: the file's size as first announced for the kept bytes (0: not
+    // known). An answer that announces another size starts the file over.
+    uint64_t total = 0;
 
     // Out: the offset asked for with Range (0: the whole file).
     uint64_t offset = 0;
@@ -56,6 +59,9 @@ struct InstallerTransfer {
     // Out: the validator of the response the file's bytes now come from;
     // empty when they cannot be resumed.
     std::string fileValidator;
+    // Out: the size the file's bytes belong to, to be handed back in `total`
+    // with fileValidator (0: not known).
+    uint64_t fileTotal = 0;
     // Out: body bytes received on the wire, all responses counted.
     uint64_t bodyBytes = 0;
     TransferEnd end = TransferEnd::LocalFailure;

@@ -69,15 +69,32 @@ bool ParseContentRange(const std::string& value, uint64_t& first, uint64_t& last
     return at == value.size();
 }
 
-BodyUse JudgeResponse(uint64_t offset, const std::string& validator,
+uint64_t AnnouncedTotal(const ResponseHeaders& response) {
+    if (response.status == kPartialContent) {
+        uint64_t first = 0, last = 0, complete = 0;
+        return ParseContentRange(response.contentRange, first, last, complete) ? complete : 0;
+    }
+    size_t at = 0;
+    uint64_t length = 0;
+    if (response.status < 200 || response.status >= 300 ||
+        !ParseNumber(response.contentLength, at, length) || at != response.contentLength.size())
+        return 0;
+    return length;
+}
+
+BodyUse JudgeResponse(uint64_t offset, const std::string& validator, uint64_t keptTotal,
                       const ResponseHeaders& response) {
     const long status = response.status;
     if (status == kPartialContent) {
         uint64_t first = 0, last = 0, complete = 0;
+        const bool parsed = ParseContentRange(response.contentRange, first, last, complete);
         const bool sameFile =
             offset == 0 || (!validator.empty() && ResponseValidator(response) == validator);
-        if (ParseContentRange(response.contentRange, first, last, complete) && first == offset &&
-            sameFile)
+        // A server may answer a changed file with the old validator; the
+        // size first announced must hold too.
+        const bool sameSize = offset == 0 || keptTotal == 0 ||
+                              (complete == 0 ? last < keptTotal : complete == keptTotal);
+        if (parsed && first == offset && sameFile && sameSize)
             return BodyUse::Append;
         // Bytes from elsewhere, or of another file: unusable, unless nothing
         // was asked for, in which case asking again would get the same.

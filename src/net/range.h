@@ -14,6 +14,7 @@ struct ResponseHeaders {
     std::string etag;
     std::string lastModified;
     std::string contentRange;
+    std::string contentLength;
 };
 
 // The validator a response offers for resuming its body later, to be sent
@@ -28,8 +29,16 @@ std::string ResponseValidator(const ResponseHeaders& response);
 bool ParseContentRange(const std::string& value, uint64_t& first, uint64_t& last,
                        uint64_t& complete);
 
+// The whole file's size as a response announces it: a 206's total from
+// Content-Range, any other 2xx its Content-Length; 0 when it says none ("*",
+// no length, or a value that does not parse).
+uint64_t AnnouncedTotal(const ResponseHeaders& response);
+
 // What to do with the body of the final response to a request that asked for
 // the file from `offset` on (0: the whole file), with If-Range `validator`.
+// `keptTotal` is the file's size as first announced for the kept bytes (0:
+// not known): a 206 that announces another size, or whose range reaches past
+// it, belongs to another file whatever its validator says.
 enum class BodyUse {
     Append,      // 206 from exactly `offset` with the same validator
     FromStart,   // a whole body (200 and other 2xx): truncate, write from byte 0
@@ -37,5 +46,5 @@ enum class BodyUse {
     Refused,     // 4xx (and any status that is neither 2xx nor 5xx): fail
     ServerError, // 5xx: fail, may be tried again; the file stays as it is
 };
-BodyUse JudgeResponse(uint64_t offset, const std::string& validator,
+BodyUse JudgeResponse(uint64_t offset, const std::string& validator, uint64_t keptTotal,
                       const ResponseHeaders& response);

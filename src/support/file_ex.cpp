@@ -10,7 +10,26 @@
 #include "support/text.h"
 
 #include <share.h>
+#else
+#include <sys/types.h>
+static_assert(sizeof(off_t) >= 8, "the host build needs 64-bit file offsets");
 #endif
+
+int64_t TellFile(FILE* stream) {
+#ifdef _WIN32
+    return _ftelli64(stream);
+#else
+    return ftello(stream);
+#endif
+}
+
+bool SeekFile(FILE* stream, int64_t offset, int origin) {
+#ifdef _WIN32
+    return _fseeki64(stream, offset, origin) == 0;
+#else
+    return fseeko(stream, static_cast<off_t>(offset), origin) == 0;
+#endif
+}
 
 CFileEx::~CFileEx() {
     Close();

@@ -149,7 +149,11 @@ void NeverAsk() {
     PostQuitMessage(0);
 }
 
-bool OnCommand(HWND hWnd, int id) {
+bool OnCommand(HWND hWnd, int id, int code) {
+    // Owner-drawn buttons also notify BN_DOUBLECLICKED: only a click presses
+    // one, so a double click acts once.
+    if (id >= IDC_CLOSE && id <= IDC_NEVER_ASK && code != BN_CLICKED)
+        return true;
     switch (id) {
     case IDM_ABOUT:
         DialogBoxParamW(g_hInst, MAKEINTRESOURCEW(IDD_ABOUTBOX), hWnd, AboutDlgProc, 0);
@@ -298,7 +302,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         }
         return 0;
     case WM_COMMAND:
-        if (OnCommand(hWnd, LOWORD(wParam)))
+        if (OnCommand(hWnd, LOWORD(wParam), HIWORD(wParam)))
             return 0;
         return DefWindowProcW(hWnd, message, wParam, lParam);
     default:

@@ -420,6 +420,29 @@ TEST_F(ResumedDownload, RangeShortOfTheFileEndsAsACutToContinue) {
     EXPECT_EQ(sink.bytes, Pattern(700));
 }
 
+TEST_F(ResumedDownload, NothingPastTheRangeIsWritten) {
+    WriteFile(target, Pattern(500));
+    transfer.validator = "\"r1\"";
+    transfer.sink = &sink;
+    ASSERT_TRUE(
+        DownloadToFile(FaultUrl("/range?first=500&last=999&extra=300"), target, nullptr, transfer));
+    EXPECT_EQ(ReadFile(target), Pattern(1000));
+    EXPECT_EQ(sink.bytes, Pattern(1000));
+}
+
+// The kept bytes came from an answer that announced 1000 bytes; a range
+// that names no size and stops at 700 leaves the file unfinished.
+TEST_F(ResumedDownload, RangeWithoutSizeShortOfTheFirstTotalIsACut) {
+    WriteFile(target, Pattern(500));
+    transfer.validator = "\"r1\"";
+    transfer.total = 1000;
+    EXPECT_FALSE(
+        DownloadToFile(FaultUrl("/range?first=500&last=699&star=1"), target, nullptr, transfer));
+    EXPECT_EQ(transfer.end, TransferEnd::NetworkCut);
+    EXPECT_EQ(transfer.fileTotal, 1000u) << "the next try keeps the first total";
+    EXPECT_EQ(ReadFile(target), Pattern(700));
+}
+
 TEST_F(DownloadToFileTest, ExistingFileIsReplaced) {
     WriteFile(target, Pattern(kInstallerSize));
     ASSERT_TRUE(Download(FaultUrl("/sized?bytes=10")));

@@ -395,19 +395,26 @@ TEST_F(OpenInstallerTest, StartsTheInstallerWithItsSwitchAndHidesThePopup) {
     std::wstring installer = GetInstallerPath();
     ASSERT_FALSE(installer.empty());
     fs::copy_file(fs::path(Env(L"QMX_TEST_STANDIN")), installer);
+    g_strMD5 = GetFileMD5(WideToUtf8(installer));
     PopupStandIn popup;
+    SetPopupState(PopupCompleted);
     ASSERT_TRUE(IsWindowVisible(popup.Window()));
     OpenInstaller();
     EXPECT_FALSE(IsWindowVisible(popup.Window()));
+    EXPECT_FALSE(GetWindowLongW(GetDlgItem(popup.Window(), IDC_OPEN), GWL_STYLE) & WS_VISIBLE)
+        << "the completed state is left";
     std::string line = WaitForLog();
     EXPECT_NE(line.find("-qmx_normal"), std::string::npos) << line;
     EXPECT_NE(line.find("setup.exe"), std::string::npos) << line;
+    g_strMD5.clear();
 }
 
-TEST_F(OpenInstallerTest, MissingInstallerStillHidesThePopup) {
+TEST_F(OpenInstallerTest, MissingInstallerShowsTheFailedState) {
     PopupStandIn popup;
+    SetPopupState(PopupCompleted);
     OpenInstaller();
-    EXPECT_FALSE(IsWindowVisible(popup.Window()));
+    EXPECT_TRUE(IsWindowVisible(popup.Window()));
+    popup.ExpectFailed();
     // The folders were made again on the way.
     EXPECT_TRUE(IsFolder(appdata_ + L"\\QmxAssistant\\Temp"));
     PumpFor(200);

@@ -453,6 +453,16 @@ TEST_F(Popup, CloseAndLaterHideAndClearTheOffer) {
     }
 }
 
+// The owner-drawn buttons notify a double click as well; it presses nothing.
+TEST_F(Popup, OnlyAClickPressesAButton) {
+    ShowWindow(popup_, SW_SHOWNOACTIVATE);
+    g_bOfferShown = true;
+    SendMessageW(popup_, WM_COMMAND, MAKEWPARAM(IDC_LATER, BN_DOUBLECLICKED),
+                 reinterpret_cast<LPARAM>(Item(IDC_LATER)));
+    EXPECT_TRUE(IsWindowVisible(popup_));
+    EXPECT_TRUE(g_bOfferShown);
+}
+
 TEST_F(Popup, ClickingCloseReachesTheCommand) {
     ShowWindow(popup_, SW_SHOWNOACTIVATE);
     g_bOfferShown = true;

@@ -23,24 +23,41 @@ ResponseHeaders Response(long status, const std::string& range = "",
 } // namespace
 
 TEST(ResumeDecision, OnlyTheContinuationOfTheSameFileIsAppended) {
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "bytes 600-999/1000")), BodyUse::Append);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "bytes 0-999/1000")), BodyUse::AskWhole);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "bytes 600-999/1000", "\"other\"")),
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "bytes 600-999/1000")), BodyUse::Append);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "bytes 0-999/1000")), BodyUse::AskWhole);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "bytes 600-999/1000", "\"other\"")),
               BodyUse::AskWhole);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "bytes 600-999/*")), BodyUse::Append);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "garbage")), BodyUse::AskWhole);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(206, "bytes 600-999/900")), BodyUse::AskWhole);
-    EXPECT_EQ(JudgeResponse(0, "", Response(206, "bytes 5-9/10")), BodyUse::Refused);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "bytes 600-999/*")), BodyUse::Append);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "garbage")), BodyUse::AskWhole);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(206, "bytes 600-999/900")), BodyUse::AskWhole);
+    EXPECT_EQ(JudgeResponse(0, "", 0, Response(206, "bytes 5-9/10")), BodyUse::Refused);
+}
+
+// The kept 600 bytes came from an answer that announced 1000.
+TEST(ResumeDecision, TheFirstAnnouncedSizeHoldsForTheKeptBytes) {
+    EXPECT_EQ(JudgeResponse(600, kTag, 1000, Response(206, "bytes 600-999/1000")), BodyUse::Append);
+    EXPECT_EQ(JudgeResponse(600, kTag, 1000, Response(206, "bytes 600-1199/1200")),
+              BodyUse::AskWhole);
+    EXPECT_EQ(JudgeResponse(600, kTag, 1000, Response(206, "bytes 600-799/*")), BodyUse::Append);
+    EXPECT_EQ(JudgeResponse(600, kTag, 1000, Response(206, "bytes 600-1000/*")), BodyUse::AskWhole);
+}
+
+TEST(ResumeDecision, TheSizeAnAnswerAnnounces) {
+    ResponseHeaders whole = Response(200);
+    whole.contentLength = "1000";
+    EXPECT_EQ(AnnouncedTotal(whole), 1000u);
+    EXPECT_EQ(AnnouncedTotal(Response(206, "bytes 600-999/1000")), 1000u);
+    EXPECT_EQ(AnnouncedTotal(Response(206, "bytes 600-999/*")), 0u);
 }
 
 TEST(ResumeDecision, AWholeBodyStartsOverAndStatusesFailAsTheyShould) {
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(200)), BodyUse::FromStart);
-    EXPECT_EQ(JudgeResponse(0, "", Response(200)), BodyUse::FromStart);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(416)), BodyUse::AskWhole);
-    EXPECT_EQ(JudgeResponse(0, "", Response(416)), BodyUse::Refused);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(404)), BodyUse::Refused);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(304)), BodyUse::Refused);
-    EXPECT_EQ(JudgeResponse(600, kTag, Response(503)), BodyUse::ServerError);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(200)), BodyUse::FromStart);
+    EXPECT_EQ(JudgeResponse(0, "", 0, Response(200)), BodyUse::FromStart);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(416)), BodyUse::AskWhole);
+    EXPECT_EQ(JudgeResponse(0, "", 0, Response(416)), BodyUse::Refused);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(404)), BodyUse::Refused);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(304)), BodyUse::Refused);
+    EXPECT_EQ(JudgeResponse(600, kTag, 0, Response(503)), BodyUse::ServerError);
 }
 
 TEST(ResumeDecision, ValidatorIsAStrongTagElseTheDate) {
@@ -61,7 +78,7 @@ TEST(ResumeDecision, ValidatorIsAStrongTagElseTheDate) {
     EXPECT_EQ(ResponseValidator(injected), "");
     // A date validator matches a 206 by its date.
     ResponseHeaders byDate = Response(206, "bytes 10-19/20", "");
-    EXPECT_EQ(JudgeResponse(10, byDate.lastModified, byDate), BodyUse::Append);
+    EXPECT_EQ(JudgeResponse(10, byDate.lastModified, 0, byDate), BodyUse::Append);
 }
 
 TEST(ResumeDecision, ContentRangeIsParsedStrictly) {

@@ -6,7 +6,7 @@
 # replaces the exe and keeps the settings file Never ask wrote; the older
 # package is then refused and changes nothing. Installing again while the
 # assistant runs ends the running copy (exit code 0); Wine's msiexec runs
-# the install elevated (its user is an administrator: Privileged), so the
+# the install elevated (MsiRunningElevated), so the
 # package does not start the assistant again under that token, and the Run
 # value starts it at the next logon. The assistant's component has its HKCU
 # value as key path, and the versioned exe carries no file hash.
@@ -173,7 +173,7 @@ def run(s):
         with open(sorted(glob.glob(os.path.join(s.work, "msiexec-*.log")),
                          key=os.path.getmtime)[-1], errors="replace") as f:
             log = f.read()
-        s.check("Property(S): Privileged = 1" in log and "QmxWasRunning = 1" in log,
+        s.check("Property(S): MsiRunningElevated = 1" in log and "QmxWasRunning = 1" in log,
                 "the install ran elevated and found the assistant running")
         s.check_eq(s.probe("process", "QmxAssistant.exe")[-1]["count"], 0,
                    "copies the elevated install started")
