@@ -148,7 +148,7 @@ BOOL InitInstance(HINSTANCE hInstance) {
 
     g_hLogoBitmap = LoadBitmapW(hInstance, MAKEINTRESOURCEW(IDB_LOGO));
 
-    if (ReadPolicyAtStartup(ReadNotifySetting(GetIniPath()), BuiltInServerBaseUrl()).notifyOff ||
+    if (ReadPolicyAtStartup(ReadNotifySetting(GetIniPath()), BuiltInServerBaseUrl).notifyOff ||
         !ScanForSupportedDevice()) {
         PostQuitMessage(0);
         return FALSE;

@@ -119,8 +119,10 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
         // them named the proxy (the logon policy tells them apart).
         WINHTTP_PROXY_INFO info = {};
         BOOL found = FALSE;
-        if (lookup->detect)
-            detected = found = LookUpProxy(session, *lookup, true, info);
+        if (lookup->detect) {
+            found = LookUpProxy(session, *lookup, true, info);
+            detected = found != FALSE;
+        }
         if (!found && !lookup->scriptUrl.empty())
             found = LookUpProxy(session, *lookup, false, info);
         if (found) {

@@ -69,12 +69,13 @@ EffectivePolicy ReadPolicy() {
 } // namespace
 
 EffectivePolicy ReadPolicyAtStartup(const std::wstring& settingsNotify,
-                                    const std::wstring& builtInServer) {
+                                    std::wstring (*builtInServer)()) {
     g_settingsNotify = settingsNotify;
     const EffectivePolicy policy = ReadPolicy();
     for (const std::string& line : policy.refused)
         TraceLine("%s", line.c_str());
-    TraceLine("policy in effect: %s", PolicyInEffect(policy, builtInServer).c_str());
+    const std::wstring server = policy.notifyOff ? L"-" : builtInServer();
+    TraceLine("policy in effect: %s", PolicyInEffect(policy, server).c_str());
     if (policy.notifyOff)
         TraceLine("switched off by Notify=off (%s): the program ends at start-up",
                   PolicySourceName(policy.notifySource));
