@@ -96,7 +96,7 @@ struct Layer {
 std::string Refused(const char* name, PolicySource source, const std::wstring& text,
                     const std::string& why) {
     return std::string("policy: ") + name + " of " + PolicySourceName(source) + " refused (" + why +
-           "): \"" + WideToUtf8(text) + "\"";
+           "): " + WideToUtf8(text);
 }
 
 } // namespace

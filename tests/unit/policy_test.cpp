@@ -71,7 +71,7 @@ TEST(DecidePolicy, PrecedenceOfEachValue) {
     EXPECT_EQ(p.proxyLogonSource, HKCU);
     ASSERT_EQ(p.refused.size(), 1u);
     EXPECT_EQ(p.refused[0],
-              "policy: ProxyLogon of policy HKLM refused (not all, configured or none): \"some\"");
+              "policy: ProxyLogon of policy HKLM refused (not all, configured or none): some");
 }
 
 TEST(DecidePolicy, ValueOfAnotherTypeIsRefused) {
