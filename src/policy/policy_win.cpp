@@ -25,8 +25,8 @@ struct KeyHold {
 
 PolicyValue ReadValue(HKEY key, const wchar_t* name) {
     PolicyValue value;
-    wchar_t text[kMaxValueChars + 1] = {};
-    DWORD bytes = sizeof(text) - sizeof(wchar_t);
+    wchar_t text[kMaxValueChars + 1] = {}; // and its terminator
+    DWORD bytes = sizeof(text);
     // RRF_RT_REG_SZ: another type fails with ERROR_UNSUPPORTED_TYPE, and the
     // text comes back terminated even when it was stored without.
     const LSTATUS status = RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text, &bytes);
