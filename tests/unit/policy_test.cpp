@@ -106,13 +106,4 @@ TEST(LogonAllowed, ConfiguredKeepsTheLogonFromDetectedProxies) {
     EXPECT_FALSE(LogonAllowed(ProxyLogon::None, false));
 }
 
-TEST(PolicyInEffect, NamesEveryValueAndItsSource) {
-    PolicyInputs in;
-    in.user.serverUrl = Set(L"http://mirror.corp");
-    in.settingsNotify = L"off";
-    EXPECT_EQ(PolicyInEffect(DecidePolicy(in), L"https://download.valdry.com"),
-              "Notify=off (settings file), ServerUrl=http://mirror.corp (policy HKCU), "
-              "ProxyLogon=all (built in)");
-}
-
 } // namespace
