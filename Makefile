@@ -8,6 +8,7 @@
 #                 build, the download check's time after the last byte under
 #                 Wine, and the release exe's size when it is built
 #   make package - the per-user installer build/windows/QmxAssistant-<version>.msi
+#                  and the Group Policy templates beside it (build/windows/PolicyDefinitions/)
 #                 (packaging/, wixl)
 #   make sign   - Authenticode-signs build/windows/QmxAssistant.exe with the
 #                 maker's certificate (QMX_SIGN_CERT + QMX_SIGN_KEY or

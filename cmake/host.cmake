@@ -32,6 +32,12 @@ add_test(NAME host.layers
 # ... and the check itself fails on each way an include could slip past it.
 add_test(NAME host.layers.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check_layers_test.py)
 
+# The Group Policy templates name what the policy reader reads, and every
+# language defines what the ADMX names.
+add_test(NAME host.policy_templates
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-policy-templates.py
+                 --src ${CMAKE_SOURCE_DIR}/src --templates ${CMAKE_SOURCE_DIR}/packaging/policy)
+
 # Optional pieces added by their own folders.
 foreach(extra tests/host tools publisher bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)

@@ -8,6 +8,7 @@
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "net/document.h"
+#include "policy/policy_win.h"
 #include "resource.h"
 #include "support/trace.h"
 
@@ -147,7 +148,8 @@ BOOL InitInstance(HINSTANCE hInstance) {
 
     g_hLogoBitmap = LoadBitmapW(hInstance, MAKEINTRESOURCEW(IDB_LOGO));
 
-    if (IsSwitchedOff(GetIniPath()) || !ScanForSupportedDevice()) {
+    if (ReadPolicyAtStartup(ReadNotifySetting(GetIniPath()), BuiltInServerBaseUrl).notifyOff ||
+        !ScanForSupportedDevice()) {
         PostQuitMessage(0);
         return FALSE;
     }

@@ -5,6 +5,6 @@
 #define QMX_SERVER_BASE L"https://download.valdry.com"
 #endif
 
-std::wstring ServerBaseUrl() {
+std::wstring BuiltInServerBaseUrl() {
     return QMX_SERVER_BASE;
 }

@@ -8,6 +8,7 @@
 #include "app/app_win.h"
 #include "device/device.h"
 #include "download/download.h"
+#include "policy/policy_win.h"
 
 #include <dbt.h>
 
@@ -22,6 +23,11 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
     if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
         return;
+    // An administrator may have switched the assistant off since start-up.
+    if (PolicySwitchesOffAtArrival()) {
+        PostQuitMessage(0);
+        return;
+    }
     if (IsCompanionRunning())
         return;
     Sleep(kArrivalDelayMs);

@@ -194,9 +194,12 @@ ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manu
                        const std::string& manualBypass, const std::string& host,
                        const std::string& scheme) {
     switch (automatic.kind) {
-    case AutoProxyAnswer::Named:
-        return FromLists(automatic.proxy, automatic.bypass, host, scheme,
-                         "automatic configuration");
+    case AutoProxyAnswer::Named: {
+        ProxyRoute route =
+            FromLists(automatic.proxy, automatic.bypass, host, scheme, "automatic configuration");
+        route.detected = automatic.detected;
+        return route;
+    }
     case AutoProxyAnswer::Direct:
         return Route("", "automatic configuration says direct");
     case AutoProxyAnswer::NoAnswer:

@@ -19,6 +19,7 @@ struct ProxyRoute {
     std::string proxy; // CURLOPT_PROXY: "http://host:port"
     std::string why;
     std::vector<std::string> fallbacks;
+    bool detected = false; // named by automatic detection (WPAD)
 };
 
 // A proxy entry in the form libcurl takes it: "host", "host:port" or
@@ -64,8 +65,9 @@ struct AutoProxyAnswer {
         Direct,   // the answer says direct
         Named,    // the answer names proxies
     } kind = NotSet;
-    std::string proxy;  // WinHTTP proxy list of a Named answer
-    std::string bypass; // its bypass list
+    std::string proxy;     // WinHTTP proxy list of a Named answer
+    std::string bypass;    // its bypass list
+    bool detected = false; // the answer came from automatic detection, not the script
 };
 
 // Windows' order: a named automatic answer decides (its bypass list

@@ -67,6 +67,7 @@ struct AutoProxyLookup {
     bool done = false;
     bool answered = false;
     bool named = false;
+    bool detected = false;
     std::string proxy;
     std::string bypass;
 };
@@ -85,31 +86,45 @@ HINTERNET ProxySession() {
     return session;
 }
 
+// One WinHTTP lookup, by automatic detection or by the setup script.
+BOOL LookUpProxy(HINTERNET session, const AutoProxyLookup& lookup, bool detect,
+                 WINHTTP_PROXY_INFO& info) {
+    WINHTTP_AUTOPROXY_OPTIONS options = {};
+    if (detect) {
+        options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    } else {
+        options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+        options.lpszAutoConfigUrl = lookup.scriptUrl.c_str();
+    }
+    // The script's server gets the user's logon only when it asks for
+    // one: a WPAD host anyone can put on the network would otherwise
+    // be offered it with every lookup.
+    options.fAutoLogonIfChallenged = FALSE;
+    BOOL found = WinHttpGetProxyForUrl(session, lookup.url.c_str(), &options, &info);
+    if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
+        options.fAutoLogonIfChallenged = TRUE;
+        found = WinHttpGetProxyForUrl(session, lookup.url.c_str(), &options, &info);
+    }
+    return found;
+}
+
 void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
-    bool answered = false, named = false;
+    bool answered = false, named = false, detected = false;
     std::string proxy, bypass;
     HINTERNET session = ProxySession();
     if (session) {
-        WINHTTP_AUTOPROXY_OPTIONS options = {};
-        if (!lookup->scriptUrl.empty()) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
-            options.lpszAutoConfigUrl = lookup->scriptUrl.c_str();
-        }
-        if (lookup->detect) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
-            options.dwAutoDetectFlags =
-                WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-        }
-        // The script's server gets the user's logon only when it asks for
-        // one: a WPAD host anyone can put on the network would otherwise
-        // be offered it with every lookup.
-        options.fAutoLogonIfChallenged = FALSE;
+        // Detection first, then the script, in the order WinHTTP takes the
+        // two when asked for both; asked apart, the answer says which of
+        // them named the proxy (the logon policy tells them apart).
         WINHTTP_PROXY_INFO info = {};
-        BOOL found = WinHttpGetProxyForUrl(session, lookup->url.c_str(), &options, &info);
-        if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
-            options.fAutoLogonIfChallenged = TRUE;
-            found = WinHttpGetProxyForUrl(session, lookup->url.c_str(), &options, &info);
+        BOOL found = FALSE;
+        if (lookup->detect) {
+            found = LookUpProxy(session, *lookup, true, info);
+            detected = found != FALSE;
         }
+        if (!found && !lookup->scriptUrl.empty())
+            found = LookUpProxy(session, *lookup, false, info);
         if (found) {
             GlobalString proxyText, bypassText;
             proxyText.text = info.lpszProxy;
@@ -123,6 +138,7 @@ void RunAutoProxyLookup(const std::shared_ptr<AutoProxyLookup>& lookup) {
     std::lock_guard<std::mutex> hold(lookup->mutex);
     lookup->answered = answered;
     lookup->named = named;
+    lookup->detected = detected;
     lookup->proxy = proxy;
     lookup->bypass = bypass;
     lookup->done = true;
@@ -151,6 +167,7 @@ AutoProxyAnswer AskAutoProxy(const std::string& url, const std::wstring& scriptU
     answer.kind = lookup->named ? AutoProxyAnswer::Named : AutoProxyAnswer::Direct;
     answer.proxy = lookup->proxy;
     answer.bypass = lookup->bypass;
+    answer.detected = lookup->detected;
     return answer;
 }
 

@@ -14,13 +14,15 @@
 // (Negotiate or NTLM through SSPI), never with a typed password, and only a
 // proxy is: no transfer authenticates to the server. A proxy that refuses
 // the logon, or refuses a tunnel (CONNECT), ends the transfer at once, with
-// one trace line that says what the proxy offered.
+// one trace line that says what the proxy offered. An administrator's
+// ProxyLogon policy may keep the logon from some proxies or from all.
 
 #include "net/transfer.h"
 #include "net/curl_url.h"
 #include "net/proxy.h"
 #include "net/proxy_login.h"
 #include "net/tls.h"
+#include "policy/policy.h"
 #include "support/text.h"
 #include "support/trace.h"
 
@@ -30,6 +32,9 @@
 const char* const kAllowedProtocols = TransferProtocols(kTlsBuild);
 
 namespace {
+
+// An empty name and password: SSPI answers with the logged-on user.
+const char kLogonCredentials[] = ":";
 
 // Below one byte a second for the stall time counts as a stall: a server that
 // keeps the connection open and sends nothing would otherwise hold a document
@@ -129,6 +134,21 @@ bool RouteUnreachable(CURL* h, CURLcode code) {
            connectAnswer == 0;
 }
 
+// Whether the route's proxy gets the logon under the ProxyLogon policy; when
+// not, its credentials are taken off the handle for this hop, and `withheld`
+// names the policy for the trace.
+void ApplyLogonPolicy(CURL* h, const ProxyRoute& route, std::string& withheld) {
+    const EffectivePolicy policy = CurrentPolicy();
+    withheld.clear();
+    if (LogonAllowed(policy.proxyLogon, route.detected)) {
+        curl_easy_setopt(h, CURLOPT_PROXYUSERPWD, kLogonCredentials);
+        return;
+    }
+    curl_easy_setopt(h, CURLOPT_PROXYUSERPWD, nullptr);
+    withheld = std::string("ProxyLogon=") + ProxyLogonName(policy.proxyLogon) + " (" +
+               PolicySourceName(policy.proxyLogonSource) + ")";
+}
+
 // After a hop through `proxy`: false when the proxy said no. A 407 that
 // libcurl's answer with the logon did not turn (or one offering nothing the
 // logon answers) and a tunnel refused with a 4xx end the transfer; each
@@ -136,7 +156,8 @@ bool RouteUnreachable(CURL* h, CURLcode code) {
 // error with no HTTP status, which would otherwise pass for a network cut
 // and be tried again.
 bool ProxySaidYes(CURL* h, TransferOutcome& outcome, const std::string& proxy,
-                  const std::string& url, const ProxyChallenges* challenges) {
+                  const std::string& url, const ProxyChallenges* challenges,
+                  const std::string& withheld) {
     long tunnel = 0;
     curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &tunnel);
     const bool tunnelRefused = outcome.code != CURLE_OK && tunnel >= 400 && tunnel <= 499;
@@ -144,10 +165,12 @@ bool ProxySaidYes(CURL* h, TransferOutcome& outcome, const std::string& proxy,
     if (status == kProxyLoginRequired) {
         const std::vector<std::string> offered =
             challenges ? challenges->Schemes() : std::vector<std::string>();
+        const std::string policyNote = "the Windows logon is withheld by " + withheld;
         TraceLine("proxy %s asks for a login (407) for %s, offering %s; %s: the transfer fails",
                   ProxyForTrace(proxy).c_str(), url.c_str(), SchemeList(offered).c_str(),
-                  LogonAnswers(offered) ? "the Windows logon did not get through"
-                                        : "none that the Windows logon answers");
+                  !LogonAnswers(offered) ? "none that the Windows logon answers"
+                  : withheld.empty()     ? "the Windows logon did not get through"
+                                         : policyNote.c_str());
     } else if (tunnelRefused) {
         TraceLine("proxy %s refused the tunnel for %s (%ld): the transfer fails",
                   ProxyForTrace(proxy).c_str(), url.c_str(), tunnel);
@@ -196,6 +219,9 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
         if (transfer.onHop)
             transfer.onHop(h, url);
+        std::string withheld;
+        if (transfer.challenges)
+            ApplyLogonPolicy(h, route, withheld);
         std::string proxy = route.proxy;
         outcome.code = curl_easy_perform(h);
         for (const std::string& next : route.fallbacks) {
@@ -210,7 +236,7 @@ TransferOutcome PerformTransfer(const Transfer& transfer) {
         }
         outcome.status = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &outcome.status);
-        if (!proxy.empty() && !ProxySaidYes(h, outcome, proxy, url, transfer.challenges))
+        if (!proxy.empty() && !ProxySaidYes(h, outcome, proxy, url, transfer.challenges, withheld))
             return outcome;
         std::string target;
         if (outcome.code != CURLE_OK || !RedirectTarget(h, transfer.maxRedirects, target))
@@ -255,7 +281,7 @@ void EndStalledTransfers(CURL* h, long seconds) {
 // the server (CURLOPT_HTTPAUTH stays unset).
 void AnswerProxyWithLogon(CURL* h, ProxyChallenges* challenges) {
     curl_easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
-    curl_easy_setopt(h, CURLOPT_PROXYUSERPWD, ":");
+    curl_easy_setopt(h, CURLOPT_PROXYUSERPWD, kLogonCredentials);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, WatchHeaders);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, challenges);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);

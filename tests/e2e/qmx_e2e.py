@@ -54,6 +54,13 @@ class ScenarioFailure(Exception):
 
 # ---- remotes and documents ------------------------------------------------
 
+# The assistant's Group Policy key, under HKLM and HKCU, and how Wine's
+# registry files (system.reg, user.reg) name it.
+POLICY_VENDOR_KEY = r"Software\Policies\Valdry"
+POLICY_KEY = POLICY_VENDOR_KEY + r"\QmxAssistant"
+POLICY_KEY_IN_FILE = r"[software\\policies\\valdry"
+
+
 def usb_path(pid, mi="00", col="03", vid="1d57", instance="7&1a2b3c4d&0&0000"):
     """A USB HID interface path as SetupAPI reports it; col=None for an
     interface without collections."""
@@ -330,6 +337,7 @@ class Scenario:
         self._watches = []
         self._scratch = []
         self._wine_up = False
+        self._policy_set = False  # a policy key was written: removed at the end
 
     # ---- paths inside the prefix ------------------------------------------
 
@@ -427,6 +435,8 @@ class Scenario:
         self._write_state()
         self._ensure_prefix()
         self._reset_prefix_state()
+        # A run killed before its clean-up may have left policy keys behind.
+        self._policy_set = self._policy_left()
 
         self.port = _free_port(self.ports)
         for path, content in self.server_docs.items():
@@ -444,6 +454,8 @@ class Scenario:
         if self.ini is not None:
             self.write_ini(self.ini)
         self._boot_wine()
+        if self._policy_set:
+            self.clear_policies()
         if self.tls:
             self.trust(self.authority.der)
         self.log("screen %dx%d on %s, locale %s, server %s, %s %s exe under %s" %
@@ -629,6 +641,9 @@ class Scenario:
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120, check=False)
         self._trusted = []
+        if self._policy_set:
+            # The prefix outlives the scenario: no later one may find a policy.
+            self.clear_policies()
         if os.path.isdir(self.prefix):
             subprocess.run(["wineserver", "-k"], env=self.env(), stderr=subprocess.DEVNULL,
                            check=False)
@@ -692,6 +707,41 @@ class Scenario:
         # exe reads the whole file at each scan.
         with open(self.sim_file, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
+
+    def _policy_left(self):
+        for hive in ("system.reg", "user.reg"):
+            try:
+                with open(os.path.join(self.prefix, hive), errors="replace") as f:
+                    if POLICY_KEY_IN_FILE in f.read().lower():
+                        return True
+            except OSError:
+                pass
+        return False
+
+    def _reg(self, *args):
+        # The 64-bit view on a win64 prefix, where the assistant reads it.
+        view = ["/reg:64"] if self.arch == "x64" else []
+        return subprocess.run([self.wine, "reg"] + list(args) + view, env=self.env(),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=60)
+
+    def set_policy(self, hive, name, value):
+        """Write a Group Policy value (REG_SZ) of the assistant's policy key
+        under "HKLM" or "HKCU"; value None deletes it. Every policy is
+        removed when the scenario ends."""
+        self._policy_set = True
+        key = hive + "\\" + POLICY_KEY
+        if value is None:
+            r = self._reg("delete", key, "/v", name, "/f")
+        else:
+            r = self._reg("add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        self.check(value is None or r.returncode == 0,
+                   "reg add %s: %s" % (name, r.stdout.decode(errors="replace")))
+
+    def clear_policies(self):
+        for hive in ("HKLM", "HKCU"):
+            self._reg("delete", hive + "\\" + POLICY_VENDOR_KEY, "/f")
+        self._policy_set = False
 
     def set_signing_key(self, public_text):
         """Give the testing exe the maker's public key text, as the product

@@ -230,7 +230,7 @@ std::vector<std::string> EnumHidInterfacePaths() {
     return paths;
 }
 
-std::wstring ServerBaseUrl() {
+std::wstring BuiltInServerBaseUrl() {
     std::string server;
     {
         std::lock_guard<std::mutex> hold(g_simMutex);

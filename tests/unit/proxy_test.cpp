@@ -66,6 +66,9 @@ TEST(ChooseProxy, AutomaticAnswerFirstThenManualThenDirect) {
     automatic.proxy = "auto.corp:8080";
     EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "", "a.example").proxy,
               "http://auto.corp:8080");
+    EXPECT_FALSE(ChooseProxy(automatic, "manual:3128", "", "a.example").detected);
+    automatic.detected = true;
+    EXPECT_TRUE(ChooseProxy(automatic, "manual:3128", "", "a.example").detected);
     automatic.kind = AutoProxyAnswer::Direct;
     EXPECT_EQ(ChooseProxy(automatic, "manual:3128", "", "a.example").proxy, "");
     for (AutoProxyAnswer::Kind none :

@@ -118,10 +118,10 @@ TEST_F(SimScenario, RemoteReplaysItsBehaviourOnEveryOpen) {
 
 TEST_F(SimScenario, ServerComesFromTheFileThenTheEnvironment) {
     ASSERT_TRUE(WriteTextFile(file_, kScenario));
-    EXPECT_EQ(L"http://127.0.0.1:18299", ServerBaseUrl());
+    EXPECT_EQ(L"http://127.0.0.1:18299", BuiltInServerBaseUrl());
     ASSERT_TRUE(WriteTextFile(file_, "[device]\npath=x\n"));
     _wputenv(L"QMX_SIM_SERVER=http://127.0.0.1:18298");
-    EXPECT_EQ(L"http://127.0.0.1:18298", ServerBaseUrl());
+    EXPECT_EQ(L"http://127.0.0.1:18298", BuiltInServerBaseUrl());
     _wputenv(L"QMX_SIM_SERVER=");
-    EXPECT_EQ(L"http://127.0.0.1:18080", ServerBaseUrl());
+    EXPECT_EQ(L"http://127.0.0.1:18080", BuiltInServerBaseUrl());
 }
