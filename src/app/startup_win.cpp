@@ -10,6 +10,7 @@
 #include "net/document.h"
 #include "resource.h"
 #include "support/trace.h"
+#include "ui/presence.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -156,7 +157,10 @@ BOOL InitInstance(HINSTANCE hInstance) {
     EnsureCustomerSettings(SettingsLoad::AtStartup);
     g_bOfferShown = false;
     QueryCustomerAndDecide();
-    ShowWindow(hWnd, g_bOfferShown ? SW_SHOW : SW_HIDE);
+    if (g_bOfferShown)
+        ShowOfferWhenFree(hWnd);
+    else
+        ShowWindow(hWnd, SW_HIDE);
 
     RegisterForUsbArrivals(hWnd);
     UpdateWindow(hWnd);

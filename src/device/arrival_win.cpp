@@ -8,6 +8,7 @@
 #include "app/app_win.h"
 #include "device/device.h"
 #include "download/download.h"
+#include "ui/presence.h"
 
 #include <dbt.h>
 
@@ -33,5 +34,5 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     const bool wasShown = g_bOfferShown;
     QueryCustomerAndDecide();
     if (!wasShown && g_bOfferShown)
-        ShowWindow(hWnd, SW_SHOW);
+        ShowOfferWhenFree(hWnd);
 }
