@@ -33,6 +33,7 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     EnsureCustomerSettings(SettingsLoad::AtArrival);
     const bool wasShown = g_bOfferShown;
     QueryCustomerAndDecide();
+    // Shown without taking the foreground, or held while the user presents.
     if (!wasShown && g_bOfferShown)
         ShowOfferWhenFree(hWnd);
 }

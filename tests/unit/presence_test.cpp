@@ -32,7 +32,7 @@ TEST(Presence, EveryAnswerWithAndWithoutFullScreen) {
 TEST(Presence, FullScreenMeansTheWholeMonitor) {
     const ScreenRect monitor = {1920, 0, 3840, 1080}; // a second monitor
     EXPECT_TRUE(CoversMonitor({1920, 0, 3840, 1080}, monitor));
-    EXPECT_TRUE(CoversMonitor({1912, -8, 3848, 1088}, monitor)); // a maximised frame
+    EXPECT_TRUE(CoversMonitor({1912, -8, 3848, 1088}, monitor)); // larger on every side
     EXPECT_FALSE(CoversMonitor({1920, 0, 3840, 1040}, monitor)); // leaves the taskbar
     EXPECT_FALSE(CoversMonitor({1921, 0, 3840, 1080}, monitor));
     EXPECT_FALSE(CoversMonitor({0, 0, 1920, 1080}, monitor)); // the other monitor
