@@ -12,10 +12,12 @@ namespace {
 // An id of the popup's own timers; WM_TIMER with a TIMERPROC never reaches
 // the window procedure.
 const UINT_PTR kHoldTimerId = 0x5130;
-// One look every two seconds: with the settling time the offer comes 3 to
-// 5 s after the user is free again, and a held offer costs nothing between
-// looks.
+// One look every two seconds: with the settling time the offer comes 4 to
+// 6 s after the user is free again (the first free look, then two more),
+// and a held offer costs nothing between looks.
 const UINT kLookIntervalMs = 2000;
+// Long enough for the shell's class names below.
+const int kClassNameChars = 32;
 
 bool s_held = false;
 CSettlePace s_pace;
@@ -43,8 +45,8 @@ int AskNotificationState() {
 bool IsDesktopOrShell(HWND window) {
     if (window == GetDesktopWindow() || window == GetShellWindow())
         return true;
-    WCHAR cls[32] = {0};
-    GetClassNameW(window, cls, 32);
+    WCHAR cls[kClassNameChars] = {0};
+    GetClassNameW(window, cls, kClassNameChars);
     return lstrcmpiW(cls, L"Progman") == 0 || lstrcmpiW(cls, L"WorkerW") == 0 ||
            lstrcmpiW(cls, L"Shell_TrayWnd") == 0;
 }
