@@ -1,13 +1,9 @@
-// A stand-in slide show for the tests: a borderless window that covers the
-// primary monitor, takes the foreground and writes what it receives to the
-// file named on its command line, one line each:
-//   shown                 in front, full screen
-//   key <vk>              a WM_KEYDOWN (Page Down is 34, Page Up 33)
-//   active <0|1>          WM_ACTIVATE: it lost (0) or got (1) the activation
-//   focus <0|1>           WM_KILLFOCUS / WM_SETFOCUS
-//   windowed              Escape ended the show: the window shrinks to an
-//                         ordinary window and keeps the foreground and keys
-// WM_CLOSE ends it.
+// A stand-in slide show for the scenarios: a borderless window that covers
+// the primary monitor and takes the foreground. It writes to the file named
+// on its command line "shown", then "key <vk>" per WM_KEYDOWN, "active 0|1"
+// per WM_ACTIVATE and "focus 0|1" per WM_KILLFOCUS/WM_SETFOCUS. Escape ends
+// the show ("windowed"): it goes on as an ordinary window, keeping the
+// foreground and its keys.
 #include <cstdio>
 #include <windows.h>
 
@@ -15,14 +11,11 @@ namespace {
 
 FILE* s_log = nullptr;
 
-void Log(const char* format, int value = -1) {
-    if (!s_log)
-        return;
-    if (value < 0)
-        fprintf(s_log, "%s\n", format);
-    else
-        fprintf(s_log, "%s %d\n", format, value);
-    fflush(s_log);
+void Log(const char* what, int value) {
+    if (s_log) {
+        fprintf(s_log, value < 0 ? "%s\n" : "%s %d\n", what, value);
+        fflush(s_log);
+    }
 }
 
 LRESULT CALLBACK PresenterProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -31,17 +24,15 @@ LRESULT CALLBACK PresenterProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
         Log("key", static_cast<int>(wParam));
         if (wParam == VK_ESCAPE) {
             SetWindowPos(hWnd, nullptr, 100, 100, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
-            Log("windowed");
+            Log("windowed", -1);
         }
         return 0;
     case WM_ACTIVATE:
         Log("active", LOWORD(wParam) != WA_INACTIVE ? 1 : 0);
         break;
     case WM_SETFOCUS:
-        Log("focus", 1);
-        break;
     case WM_KILLFOCUS:
-        Log("focus", 0);
+        Log("focus", message == WM_SETFOCUS ? 1 : 0);
         break;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -57,7 +48,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = PresenterProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = L"QmxPresenter";
     RegisterClassW(&wc);
@@ -70,13 +60,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
                         m.right - m.left, m.bottom - m.top, nullptr, nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
-    Log("shown");
+    Log("shown", -1);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (s_log)
-        fclose(s_log);
     return 0;
 }

@@ -32,7 +32,6 @@ class Presenter:
         return [int(e.split()[1]) for e in self.events() if e.startswith("key ")]
 
     def lost_foreground(self):
-        """Every time the window lost the activation or the keyboard focus."""
         return [e for e in self.events() if e in ("active 0", "focus 0")]
 
     def press(self, *names):
@@ -45,7 +44,6 @@ class Presenter:
         return self.keys()[before:]
 
     def end_show(self):
-        """Escape: the window leaves full screen and goes on as an ordinary one."""
         self.press("Escape")
         self.s.wait_until(lambda: "windowed" in self.events(), "the end of the show", timeout=10)
 

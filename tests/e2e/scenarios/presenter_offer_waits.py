@@ -24,24 +24,18 @@ OFFER_BOUND_S = 20    # proves the held offer comes at all
 
 
 def cpu_seconds(s):
-    """utime + stime of the assistant's Wine process in this scenario's
-    prefix (other lanes may run copies of their own), from /proc."""
-    ticks = 0
-    prefix = ("WINEPREFIX=%s" % s.prefix).encode()
+    """utime + stime of the assistant in this scenario's prefix, from /proc;
+    None when it is not found there."""
+    ticks, env = None, ("WINEPREFIX=%s" % s.prefix).encode()
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                if not f.read().split(b"\0")[0].lower().endswith(s.exe_name.lower().encode()):
-                    continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                if prefix not in f.read().split(b"\0"):
-                    continue
-            with open("/proc/%s/stat" % pid) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            ticks += int(fields[11]) + int(fields[12])
-        except (OSError, ValueError, IndexError):
+            read = lambda what: open("/proc/%s/%s" % (pid, what), "rb").read()
+            if (read("cmdline").split(b"\0")[0].lower().endswith(s.exe_name.lower().encode())
+                    and env in read("environ").split(b"\0")):
+                ticks = (ticks or 0) + sum(map(int, read("stat").rsplit(b")", 1)[1].split()[11:13]))
+        except OSError:
             continue
-    return ticks / os.sysconf("SC_CLK_TCK")
+    return None if ticks is None else ticks / os.sysconf("SC_CLK_TCK")
 
 
 def run(s):
@@ -64,6 +58,7 @@ def run(s):
     s.step("a second arrival while held, and looks that keep holding")
     s.arrival()
     cpu_before, since = cpu_seconds(s), time.time()
+    s.check(cpu_before is not None, "the assistant's process in /proc")
     while time.time() - since < HELD_LOOK_S:
         s.check_eq(s.popup()["visible"], False, "popup visible during the show")
         time.sleep(0.5)
