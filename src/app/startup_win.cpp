@@ -11,6 +11,7 @@
 #include "policy/policy_win.h"
 #include "resource.h"
 #include "support/trace.h"
+#include "ui/presence.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -158,7 +159,10 @@ BOOL InitInstance(HINSTANCE hInstance) {
     EnsureCustomerSettings(SettingsLoad::AtStartup);
     g_bOfferShown = false;
     QueryCustomerAndDecide();
-    ShowWindow(hWnd, g_bOfferShown ? SW_SHOW : SW_HIDE);
+    if (g_bOfferShown)
+        ShowOfferWhenFree(hWnd);
+    else
+        ShowWindow(hWnd, SW_HIDE);
 
     RegisterForUsbArrivals(hWnd);
     UpdateWindow(hWnd);

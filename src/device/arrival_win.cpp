@@ -9,6 +9,7 @@
 #include "device/device.h"
 #include "download/download.h"
 #include "policy/policy_win.h"
+#include "ui/presence.h"
 
 #include <dbt.h>
 
@@ -38,6 +39,7 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     EnsureCustomerSettings(SettingsLoad::AtArrival);
     const bool wasShown = g_bOfferShown;
     QueryCustomerAndDecide();
+    // Shown without taking the foreground, or held while the user presents.
     if (!wasShown && g_bOfferShown)
-        ShowWindow(hWnd, SW_SHOW);
+        ShowOfferWhenFree(hWnd);
 }
