@@ -46,7 +46,9 @@ set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}
 
 # Static runtime: no DLL beside the exe beyond the system's.
 set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp bcrypt)
+# oleacc, ole32, oleaut32, uuid: the popup's accessible objects.
+set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp bcrypt
+                 oleacc ole32 oleaut32 uuid)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 if(QMX_TLS)
   add_compile_definitions(QMX_TLS)
