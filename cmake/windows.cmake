@@ -75,8 +75,12 @@ target_compile_options(qmxcore PRIVATE ${QMX_WARNINGS})
 target_link_libraries(qmxcore PUBLIC dep_curl dep_tinyxml2 ${QMX_WIN_LIBS})
 
 set(QMX_RC ${CMAKE_SOURCE_DIR}/resources/qmx.rc)
+# The resource compiler does not report the files the script pulls in: a
+# changed string table or bitmap must rebuild the resources too.
+file(GLOB QMX_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/strings/*.xml
+     ${CMAKE_SOURCE_DIR}/resources/art/*)
 set_source_files_properties(${QMX_RC} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_BINARY_DIR}/generated/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h")
+  "${CMAKE_BINARY_DIR}/generated/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h;${QMX_RC_INPUTS}")
 
 # The product.
 add_executable(QmxAssistant WIN32 ${QMX_ENTRY} ${QMX_REAL_SEAMS} ${QMX_RC})
