@@ -161,15 +161,14 @@ void PreparePopupAccess(HWND popup) {
 }
 
 void AnnouncePopupState(HWND popup, PopupState) {
-    if (!popup)
+    // Focus and the announced name belong to the popup's thread; a worker
+    // applying a state leaves the focus to the WM_SETFOCUS the popup gets
+    // when its focused button hides, and never changes the title.
+    if (!popup || GetWindowThreadProcessId(popup, nullptr) != GetCurrentThreadId())
         return;
-    // Focus belongs to the popup's thread; a worker applying a state leaves
-    // it to the WM_SETFOCUS the popup gets when its focused button hides.
-    if (GetWindowThreadProcessId(popup, nullptr) == GetCurrentThreadId()) {
-        HWND focus = GetFocus();
-        if (focus == popup || (focus && GetParent(focus) == popup && !Shows(focus)))
-            FocusFirstStop(popup);
-    }
+    HWND focus = GetFocus();
+    if (focus == popup || (focus && GetParent(focus) == popup && !Shows(focus)))
+        FocusFirstStop(popup);
     const std::wstring name = PopupName(popup);
     if (name != s_announcedName) {
         s_announcedName = name;

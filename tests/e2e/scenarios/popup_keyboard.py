@@ -2,8 +2,9 @@
 # it (a click on its text) focuses the state's main action; Tab and Shift+Tab
 # go round the visible buttons only; Enter and Space press the focused
 # button; Esc acts as the close button; a focus cue shows only once the
-# keyboard has been used. A press that hides the focused button hands the
-# focus to the new state's first stop. The focus is read from outside.
+# keyboard has been used; the About accelerators work with a button focused.
+# A press that hides the focused button hands the focus to the new state's
+# first stop. The focus is read from outside.
 import subprocess
 
 from qmx_e2e import remote, usb_path, offer_documents
@@ -59,6 +60,15 @@ def run(s):
     tab_round(s, ["tab", "tab"], [CLOSE, DOWNLOAD], "back to Download")
     s.check(crop(s, s.shot("focused-by-keyboard"), area) != untouched,
             "the focused Download button shows a cue once Tab was used")
+
+    s.step("English: Alt+/ opens the About box while a button has the focus")
+    s.key("alt+/")
+    box = s.wait_until(lambda: [w for w in s.windows(cls="#32770", owned_by_popup=True)
+                                if w["visible"]], "the About box", timeout=15)[0]
+    s.probe("post-command", box["hwnd"], 1)
+    s.wait_until(lambda: not s.windows(cls="#32770", owned_by_popup=True), "the About box to close",
+                 timeout=15)
+    s.wait_until(lambda: focused(s) == DOWNLOAD, "the focus back on Download", timeout=10)
 
     s.step("English: Esc acts as the close button")
     s.key("esc")
