@@ -6,7 +6,7 @@
 import _download as d
 
 REMOTES = d.REMOTES
-TIMEOUT = 180
+TIMEOUT = 120
 
 TITLE = "Orvanteer Assistant"  # English1 of the customer document, for every language
 CLOSE_NAMES = {"en_US.UTF-8": "Close", "ja_JP.UTF-8": "閉じる"}

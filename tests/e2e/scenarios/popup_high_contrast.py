@@ -9,7 +9,7 @@ from qmx_e2e import remote, usb_path, offer_documents
 
 REMOTES = [remote(usb_path("ac01"), customer=7)]
 SERVER = offer_documents(customer=7)
-TIMEOUT = 90
+TIMEOUT = 60
 
 HEADER_BLUE = (48, 99, 170)
 

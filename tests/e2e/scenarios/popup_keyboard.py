@@ -11,7 +11,7 @@ from qmx_e2e import remote, usb_path, offer_documents
 
 REMOTES = [remote(usb_path("ac01"), customer=7)]
 SERVER = offer_documents(customer=7)  # no installer description: Download fails
-TIMEOUT = 150
+TIMEOUT = 120
 
 CLOSE, DOWNLOAD, LATER, NEVER_ASK = 20000, 20001, 20002, 20004
 
