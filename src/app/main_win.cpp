@@ -1,6 +1,7 @@
 // Entry point: class registration, start-up, and the message loop with the
-// About accelerators and the popup's keys. Every way out returns exit code 0; with a download
-// still running the process ends before the static destructors would run.
+// About accelerators and the popup's keys. Every way out returns exit code 0;
+// with a download still running the process ends before the static
+// destructors would run.
 #include "app/app_win.h"
 #include "download/download.h"
 #include "resource.h"

@@ -19,6 +19,7 @@
 namespace {
 
 const LPARAM kRepeatBit = 0x40000000; // lParam bit 30 of WM_KEYDOWN: the key was already down
+const int kMaxTitle = 256;            // characters of the title read for the popup's name
 
 bool s_focusCues = false; // the keyboard has been used in the popup
 PopupPalette s_palette = {};
@@ -52,8 +53,8 @@ void RedrawAll(HWND popup) {
 }
 
 std::wstring PopupName(HWND popup) {
-    WCHAR title[256] = {};
-    GetWindowTextW(GetDlgItem(popup, IDC_TITLE), title, 256);
+    WCHAR title[kMaxTitle] = {};
+    GetWindowTextW(GetDlgItem(popup, IDC_TITLE), title, kMaxTitle);
     return title[0] ? std::wstring(title) : GetString(L"IDS_APP_NAME");
 }
 
@@ -160,7 +161,7 @@ void PreparePopupAccess(HWND popup) {
     ReadPalette();
 }
 
-void AnnouncePopupState(HWND popup, PopupState) {
+void AnnouncePopupState(HWND popup) {
     // Focus and the announced name belong to the popup's thread; a worker
     // applying a state leaves the focus to the WM_SETFOCUS the popup gets
     // when its focused button hides, and never changes the title.

@@ -23,7 +23,7 @@ bool PopupAccessMessage(HWND popup, UINT message, WPARAM wParam, LPARAM lParam, 
 void PreparePopupAccess(HWND popup);
 // Called after every state change: the focus leaves hidden buttons, and a
 // new title is announced as the popup's new name.
-void AnnouncePopupState(HWND popup, PopupState state);
+void AnnouncePopupState(HWND popup);
 // WM_GETOBJECT of the close button.
 bool CloseButtonObject(HWND button, WPARAM wParam, LPARAM lParam, LRESULT& result);
 

@@ -100,13 +100,13 @@ void Paint(HWND hWnd) {
 
     RECT header = client;
     header.bottom = header.top + H;
-    HBRUSH blue = CreateSolidBrush(palette.header);
-    FillRect(hdc, &header, blue);
-    DeleteObject(blue);
+    HBRUSH band = CreateSolidBrush(palette.header);
+    FillRect(hdc, &header, band);
+    DeleteObject(band);
 
     // The context's default pen: black, one pixel (in high contrast, one of
     // the text colour). LineTo leaves out its end point, and the top line
-    // lies on row 1 so row 0 stays header blue.
+    // lies on row 1 so row 0 keeps the header's colour.
     HPEN pen = palette.system ? CreatePen(PS_SOLID, 1, palette.text) : nullptr;
     {
         Selected outline(hdc, pen);
@@ -267,7 +267,7 @@ void SetPopupState(PopupState state) {
         if (control)
             ShowWindow(control, StateShows(state, id) ? SW_SHOW : SW_HIDE);
     }
-    AnnouncePopupState(popup, state);
+    AnnouncePopupState(popup);
 }
 
 PopupState ShownPopupState() {
