@@ -46,7 +46,9 @@ set_target_properties(dep_hidapi PROPERTIES IMPORTED_LOCATION ${QMX_DEPS_PREFIX}
 
 # Static runtime: no DLL beside the exe beyond the system's.
 set(QMX_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp bcrypt)
+# oleacc, ole32, oleaut32, uuid: the popup's accessible objects.
+set(QMX_WIN_LIBS comctl32 setupapi shell32 user32 gdi32 kernel32 advapi32 winhttp bcrypt
+                 oleacc ole32 oleaut32 uuid)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 if(QMX_TLS)
   add_compile_definitions(QMX_TLS)
@@ -73,8 +75,12 @@ target_compile_options(qmxcore PRIVATE ${QMX_WARNINGS})
 target_link_libraries(qmxcore PUBLIC dep_curl dep_tinyxml2 ${QMX_WIN_LIBS})
 
 set(QMX_RC ${CMAKE_SOURCE_DIR}/resources/qmx.rc)
+# The resource compiler does not report the files the script pulls in: a
+# changed string table or bitmap must rebuild the resources too.
+file(GLOB QMX_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/strings/*.xml
+     ${CMAKE_SOURCE_DIR}/resources/art/*)
 set_source_files_properties(${QMX_RC} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_BINARY_DIR}/generated/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h")
+  "${CMAKE_BINARY_DIR}/generated/qmx.manifest;${CMAKE_BINARY_DIR}/generated/qmx_version.h;${QMX_RC_INPUTS}")
 
 # The product.
 add_executable(QmxAssistant WIN32 ${QMX_ENTRY} ${QMX_REAL_SEAMS} ${QMX_RC})

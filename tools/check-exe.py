@@ -25,7 +25,8 @@ RT_VERSION, RT_MANIFEST = 16, 24
 DIR_IMPORT, DIR_RESOURCE = 1, 2
 SYSTEM_DLLS = {"kernel32", "user32", "gdi32", "shell32", "comctl32", "advapi32", "setupapi", "hid",
                "cfgmgr32", "ws2_32", "crypt32", "bcrypt", "winhttp", "secur32", "msvcrt", "ole32",
-               "shlwapi", "wintrust", "iphlpapi", "normaliz", "wldap32", "rpcrt4", "ntdll"}
+               "shlwapi", "wintrust", "iphlpapi", "normaliz", "wldap32", "rpcrt4", "ntdll",
+               "oleacc", "oleaut32"}
 
 
 class Pe:

@@ -1,9 +1,11 @@
 // Entry point: class registration, start-up, and the message loop with the
-// About accelerators. Every way out returns exit code 0; with a download
-// still running the process ends before the static destructors would run.
+// About accelerators and the popup's keys. Every way out returns exit code 0;
+// with a download still running the process ends before the static
+// destructors would run.
 #include "app/app_win.h"
 #include "download/download.h"
 #include "resource.h"
+#include "ui/access_win.h"
 #include "ui/popup.h"
 
 namespace {
@@ -36,7 +38,10 @@ int APIENTRY wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
     HACCEL accelerators = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDC_QMX));
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
-        if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
+        // The popup's buttons take the focus, and the About command belongs
+        // to the popup; its keys come after the accelerators.
+        if (!TranslateAcceleratorW(AcceleratorTarget(msg.hwnd), accelerators, &msg) &&
+            !PopupKeyboardMessage(msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

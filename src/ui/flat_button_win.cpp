@@ -6,7 +6,11 @@
 #include "ui/flat_button.h"
 
 #include "app/app_win.h"
+#include "ui/access_win.h"
 #include "ui/gdi_hold.h"
+#include "ui/layout.h"
+
+#include <algorithm>
 
 std::map<int, FlatButton*> g_mapFlatButtons;
 int g_nFlatButtonHover = 0;
@@ -26,6 +30,8 @@ const DWORD kTrackMouseEventSize = 16;
 #endif
 static_assert(sizeof(TRACKMOUSEEVENT) == kTrackMouseEventSize, "TRACKMOUSEEVENT's size");
 const int kMaxButtonText = 128;
+const int kFocusInset = 5;        // the focus cue sits this far inside the button
+const int kFocusInsetDivisor = 8; // ... or an eighth of a small button's height
 
 HFONT CreateButtonFont() {
     const int screenH = GetSystemMetrics(SM_CYSCREEN);
@@ -93,10 +99,61 @@ LRESULT CALLBACK FlatButtonProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
         g_nFlatButtonHover = 0;
         Redraw(hWnd);
         return 0;
+    case WM_GETOBJECT: {
+        // The close button draws no text, so its name comes from here.
+        LRESULT named = 0;
+        if (GetDlgCtrlID(hWnd) == IDC_CLOSE && CloseButtonObject(hWnd, wParam, lParam, named))
+            return named;
+        return CallWindowProcW(g_pfnFlatButtonPrevProc, hWnd, message, wParam, lParam);
+    }
     default:
         return CallWindowProcW(g_pfnFlatButtonPrevProc, hWnd, message, wParam, lParam);
     }
 }
+
+namespace {
+
+// A dotted rectangle inside the focused button, once the keyboard is used.
+void DrawFocusCue(HDC dc, const RECT& client, const DRAWITEMSTRUCT* item) {
+    if (!(item->itemState & ODS_FOCUS) || !PopupFocusCues())
+        return;
+    const int inset = std::min<int>(kFocusInset, (client.bottom - client.top) / kFocusInsetDivisor);
+    RECT cue = client;
+    InflateRect(&cue, -inset, -inset);
+    DrawFocusRect(dc, &cue);
+}
+
+// High contrast: the same rectangle in the system's colours, a one-pixel
+// frame and the text, or the close button's cross on the header.
+void DrawSystemColoured(const FlatButton* button, const DRAWITEMSTRUCT* item,
+                        const PopupPalette& palette) {
+    const bool hot = g_nFlatButtonHover == 1;
+    const bool close = button->m_nId == IDC_CLOSE;
+    const Rgb face =
+        close ? (hot ? palette.face : palette.header) : (hot ? palette.hotFace : palette.face);
+    const Rgb ink = close ? (hot ? palette.faceText : palette.title)
+                          : (hot ? palette.hotText : palette.faceText);
+    HBRUSH fill = CreateSolidBrush(face);
+    FillRect(item->hDC, &item->rcItem, fill);
+    DeleteObject(fill);
+    if (close) {
+        DrawCross(item->hDC, item->rcItem, ink);
+    } else {
+        HBRUSH frame = CreateSolidBrush(ink);
+        FrameRect(item->hDC, &item->rcItem, frame);
+        DeleteObject(frame);
+        WCHAR text[kMaxButtonText] = {};
+        GetWindowTextW(button->m_hWnd, text, kMaxButtonText);
+        Selected font(item->hDC, button->m_hFont);
+        SetBkMode(item->hDC, TRANSPARENT);
+        SetTextColor(item->hDC, ink);
+        RECT r = item->rcItem;
+        DrawTextW(item->hDC, text, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
+    DrawFocusCue(item->hDC, item->rcItem, item);
+}
+
+} // namespace
 
 void DrawFlatButton(int id, const DRAWITEMSTRUCT* item) {
     auto found = g_mapFlatButtons.find(id);
@@ -111,6 +168,11 @@ void DrawFlatButton(int id, const DRAWITEMSTRUCT* item) {
     const unsigned int frameWidth =
         static_cast<unsigned int>(button->m_nBitmapWidth) / button->m_nFrames;
     const int sourceX = g_nFlatButtonHover == 1 ? static_cast<int>(frameWidth) : 0;
+    const PopupPalette& palette = CurrentPopupPalette();
+    if (palette.system) {
+        DrawSystemColoured(button, item, palette);
+        return;
+    }
     {
         MemoryDc memory(item->hDC);
         Selected bitmap(memory.get(), button->m_hBitmap);
@@ -131,4 +193,5 @@ void DrawFlatButton(int id, const DRAWITEMSTRUCT* item) {
     RECT client;
     GetClientRect(button->m_hWnd, &client);
     DrawTextW(dc.get(), text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    DrawFocusCue(dc.get(), client, item);
 }

@@ -11,4 +11,6 @@ void BuildPopupControls(HWND hWnd);
 HWND CreateLabel(HWND parent, int id, int x, int y, int w, int h, HFONT font, int mode,
                  const std::wstring& text);
 void SetPopupState(PopupState state);
+// The state SetPopupState applied last.
+PopupState ShownPopupState();
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

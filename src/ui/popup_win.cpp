@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "support/lock.h"
 #include "support/trace.h"
+#include "ui/access_win.h"
 #include "ui/flat_button.h"
 #include "ui/gdi_hold.h"
 
@@ -26,8 +27,6 @@ HWND g_hProgressBar = nullptr;
 
 namespace {
 
-const COLORREF kHeaderBlue = RGB(48, 99, 170);
-const COLORREF kTitleColour = RGB(255, 255, 255);
 const int kLogoSize = 32;
 const int kLogoX = 9;
 const int kLabelFontBase = 30;
@@ -97,25 +96,35 @@ void Paint(HWND hWnd) {
     const int H = CurrentLayout().header;
     const int W = g_nPopupWidth;
     const int Hp = g_nPopupHeight;
+    const PopupPalette& palette = CurrentPopupPalette();
 
     RECT header = client;
     header.bottom = header.top + H;
-    HBRUSH blue = CreateSolidBrush(kHeaderBlue);
-    FillRect(hdc, &header, blue);
-    DeleteObject(blue);
+    HBRUSH band = CreateSolidBrush(palette.header);
+    FillRect(hdc, &header, band);
+    DeleteObject(band);
 
-    // The context's default pen: black, one pixel. LineTo leaves out its end
-    // point, and the top line lies on row 1 so row 0 stays header blue.
-    MoveToEx(hdc, 0, 1, nullptr);
-    LineTo(hdc, W, 1);
-    MoveToEx(hdc, 0, 0, nullptr);
-    LineTo(hdc, 0, Hp);
-    MoveToEx(hdc, W - 1, 0, nullptr);
-    LineTo(hdc, W - 1, Hp);
-    MoveToEx(hdc, 0, Hp - 1, nullptr);
-    LineTo(hdc, W, Hp - 1);
-
+    // The context's default pen: black, one pixel (in high contrast, one of
+    // the text colour). LineTo leaves out its end point, and the top line
+    // lies on row 1 so row 0 keeps the header's colour.
+    HPEN pen = palette.system ? CreatePen(PS_SOLID, 1, palette.text) : nullptr;
     {
+        Selected outline(hdc, pen);
+        MoveToEx(hdc, 0, 1, nullptr);
+        LineTo(hdc, W, 1);
+        MoveToEx(hdc, 0, 0, nullptr);
+        LineTo(hdc, 0, Hp);
+        MoveToEx(hdc, W - 1, 0, nullptr);
+        LineTo(hdc, W - 1, Hp);
+        MoveToEx(hdc, 0, Hp - 1, nullptr);
+        LineTo(hdc, W, Hp - 1);
+    }
+    if (pen)
+        DeleteObject(pen);
+
+    if (palette.system) {
+        DrawChevron(hdc, kLogoX, H / 2 - kLogoSize / 2, kLogoSize, palette.title);
+    } else {
         MemoryDc memory(hdc);
         Selected logo(memory.get(), g_hLogoBitmap);
         BitBlt(hdc, kLogoX, H / 2 - kLogoSize / 2, kLogoSize, kLogoSize, memory.get(), 0, 0,
@@ -250,6 +259,7 @@ void BuildPopupControls(HWND hWnd) {
     }
 
     SetPopupState(PopupOffer);
+    PreparePopupAccess(hWnd);
     s_hWndBuilding = nullptr;
 }
 
@@ -261,9 +271,17 @@ void SetPopupState(PopupState state) {
         if (control)
             ShowWindow(control, StateShows(state, id) ? SW_SHOW : SW_HIDE);
     }
+    AnnouncePopupState(popup);
+}
+
+PopupState ShownPopupState() {
+    return static_cast<PopupState>(s_shownState.load());
 }
 
 LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT answered = 0;
+    if (PopupAccessMessage(hWnd, message, wParam, lParam, answered))
+        return answered;
     switch (message) {
     case WM_CREATE:
         BuildPopupControls(hWnd);
@@ -281,8 +299,11 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         return HitTest(hWnd, lParam);
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
+        const PopupPalette& palette = CurrentPopupPalette();
         if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_TITLE)
-            SetTextColor(dc, kTitleColour);
+            SetTextColor(dc, palette.title);
+        else if (palette.system)
+            SetTextColor(dc, palette.text);
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
     }

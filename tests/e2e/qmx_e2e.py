@@ -293,6 +293,7 @@ class Scenario:
         self.remotes = list(getattr(module, "REMOTES", []) or [])
         self.workarea = getattr(module, "WORKAREA", None)
         self.signing_key = None  # the testing exe's built-in key (set_signing_key)
+        self.high_contrast = False  # forced high contrast (set_high_contrast)
         self._sim_server = None  # the server set_remotes named last (None: nginx)
         # Scenarios of different lanes run at the same time, each lane with
         # a prefix and a port range of its own.
@@ -697,6 +698,8 @@ class Scenario:
         lines = ["server=%s" % (server or self.server)]
         if self.signing_key:
             lines.append("signing_key=%s" % self.signing_key)
+        if self.high_contrast:
+            lines.append("high_contrast=on")
         for r in self.remotes:
             lines += ["[device]", "path=%s" % r["path"],
                       "open=%s" % ("yes" if r.get("open", True) else "no"),
@@ -747,6 +750,13 @@ class Scenario:
         """Give the testing exe the maker's public key text, as the product
         has it compiled in (None: no key). Read at each download and Open."""
         self.signing_key = public_text
+        self.set_remotes(self.remotes, self._sim_server)
+
+    def set_high_contrast(self, on):
+        """Make the testing exe draw as in the system's high-contrast mode,
+        which Wine cannot switch on. Read when the popup is made and at each
+        WM_SETTINGCHANGE or WM_SYSCOLORCHANGE (probe "settingchange")."""
+        self.high_contrast = bool(on)
         self.set_remotes(self.remotes, self._sim_server)
 
     def write_ini(self, content, name=None):

@@ -10,6 +10,7 @@
 #include "device/device.h"
 #include "download/signature.h"
 #include "support/text.h"
+#include "ui/access_win.h"
 
 #include <hidapi/hidapi.h>
 
@@ -174,6 +175,8 @@ bool SimParseDescription(const std::string& text, std::vector<SimDevice>& device
             signingKey = value;
             continue;
         }
+        if (key == "high_contrast" && !inDevice)
+            continue; // read by HighContrastOn
         if (!inDevice) {
             wellFormed = false;
             continue;
@@ -306,4 +309,26 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
     std::lock_guard<std::mutex> hold(g_simMutex);
     ++g_counters.closes;
     delete dev;
+}
+
+bool HighContrastOn() {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> hold(g_simMutex);
+        ReadDescriptionFile(text);
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line == "[device]")
+            break;
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && Trim(line.substr(0, eq)) == "high_contrast")
+            return Trim(line.substr(eq + 1)) == "on";
+    }
+    return SystemHighContrast();
 }

@@ -1,8 +1,8 @@
 // Simulated remotes for the testing flavor of the exe and the Windows unit
 // tests. They stand in for hidapi (hid_open_path, hid_write,
 // hid_read_timeout, hid_close) and for the SetupAPI enumeration
-// (EnumHidInterfacePaths), and supply the download server address and the
-// signing key.
+// (EnumHidInterfacePaths), and supply the download server address, the
+// signing key and the high-contrast setting.
 //
 // The testing exe reads a scenario description file named by the environment
 // variable QMX_SIM_FILE, re-read at every enumeration so a test can attach or
@@ -16,6 +16,10 @@
 //   signing_key=BASE64
 //       the maker's public key text (X || Y, as "qmxpublish keygen" prints
 //       it); without this line the exe runs as one built without a key
+//   high_contrast=on
+//       the popup draws as in the system's high-contrast mode (off: as the
+//       system says); read when the popup is made and at each change of the
+//       system's settings or colours
 //   [device]
 //       one section per interface path, in enumeration order
 //   path=\\?\hid#vid_1d57&pid_ad03&mi_00&col03#7&1a2b3c4d&0&0002#{4d1e55b2-f16f-11cf-88cb-001111000030}

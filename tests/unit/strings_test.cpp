@@ -36,7 +36,8 @@ std::string ReadSourceFile(const std::string& relative) {
 
 const char* const kIds[] = {"IDS_APP_NAME",      "IDS_DOWNLOAD",          "IDS_OPEN",
                             "IDS_LATER",         "IDS_DOWNLOAD_TIPS",     "IDS_DOWNLOAD_SUCCED",
-                            "IDS_DOWNLOAD_FAIL", "IDS_DOWNLOAD_PROGRESS", "IDS_QUIT"};
+                            "IDS_DOWNLOAD_FAIL", "IDS_DOWNLOAD_PROGRESS", "IDS_QUIT",
+                            "IDS_CLOSE"};
 
 } // namespace
 
@@ -197,12 +198,12 @@ TEST_F(StringTableTest, TextsComeBackAsWideCharacters) {
 
 class BuiltInTable : public StringTableTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(BuiltInTable, IsUtf8WithBomAndCarriesTheNineIds) {
+TEST_P(BuiltInTable, IsUtf8WithBomAndCarriesEveryId) {
     const std::string xml = ReadSourceFile(std::string("resources/strings/") + GetParam() + ".xml");
     ASSERT_GT(xml.size(), 3u) << "missing table " << GetParam();
     EXPECT_EQ("\xEF\xBB\xBF", xml.substr(0, 3));
     ASSERT_TRUE(Parse(xml));
-    EXPECT_EQ(9u, g_mapStrings.size());
+    EXPECT_EQ(sizeof(kIds) / sizeof(kIds[0]), g_mapStrings.size());
     for (const char* id : kIds) {
         ASSERT_EQ(1u, g_mapStrings.count(id)) << id;
         EXPECT_FALSE(g_mapStrings[id].empty()) << id;
@@ -238,6 +239,7 @@ TEST_F(StringTableTest, EnglishTableHasTheProductTexts) {
     EXPECT_EQ("\rDownload failed!", g_mapStrings["IDS_DOWNLOAD_FAIL"]);
     EXPECT_EQ("Download progress ", g_mapStrings["IDS_DOWNLOAD_PROGRESS"]);
     EXPECT_EQ("Never ask", g_mapStrings["IDS_QUIT"]);
+    EXPECT_EQ("Close", g_mapStrings["IDS_CLOSE"]);
 }
 
 // ---- per-customer texts ----

@@ -45,7 +45,7 @@ TEST_F(StringResources, AllFourTablesAreBuiltInAndParse) {
         g_mapStrings.clear();
         EXPECT_TRUE(ParseStringTable(static_cast<const char*>(LockResource(loaded)),
                                      SizeofResource(nullptr, resource)));
-        EXPECT_EQ(9u, g_mapStrings.size());
+        EXPECT_EQ(10u, g_mapStrings.size());
         EXPECT_EQ('\r', g_mapStrings["IDS_DOWNLOAD_FAIL"][0]);
     }
 }
@@ -54,7 +54,7 @@ TEST_F(StringResources, LoadsTheTableOfTheUiLanguage) {
     const std::wstring code = GetUILanguage();
     LoadStringTable();
     EXPECT_EQ(StringTableIdFor(code), g_nStringTableId);
-    EXPECT_EQ(9u, g_mapStrings.size());
+    EXPECT_EQ(10u, g_mapStrings.size());
     EXPECT_NE(L"IDS_DOWNLOAD", GetString(L"IDS_DOWNLOAD"));
     if (code == L"en") {
         EXPECT_EQ(L"Ask me later", GetString(L"IDS_LATER"));

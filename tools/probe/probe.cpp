@@ -17,6 +17,11 @@
 //   arrival [volume|iface] [--usb-path PATH]   WM_DEVICECHANGE DBT_DEVICEARRIVAL
 //   removal                       WM_DEVICECHANGE DBT_DEVICEREMOVECOMPLETE
 //   key [alt+]?|[alt+]/|[alt+]f4 [--method input|post]
+//   key tab|shift+tab|enter|space|esc   typed on the popup (input only)
+//   focus                         the control that has the keyboard focus
+//   names                         Active Accessibility names of the popup and
+//                                 of each visible control
+//   settingchange                 WM_SETTINGCHANGE (SPI_SETHIGHCONTRAST)
 //   close                         WM_CLOSE
 //   syscommand-close              WM_SYSCOMMAND SC_CLOSE
 //   endsession                    WM_QUERYENDSESSION, then WM_ENDSESSION TRUE (a log-off)
@@ -31,6 +36,7 @@
 
 #include <commctrl.h>
 #include <dbt.h>
+#include <oleacc.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -56,6 +62,10 @@ const DWORD kQueryTimeoutMs = 2000;       // small reads such as the progress po
 const LPARAM kAltContextBit = 0x20000000; // lParam bit 29 of key messages: Alt held
 
 enum ExitCode { kOk = 0, kMissing = 1, kUsage = 2 };
+
+// MinGW's import library resolves IID_IAccessible to a thunk, not the GUID.
+const IID kIidAccessible = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // ---- JSON output ----------------------------------------------------------
 
@@ -351,8 +361,12 @@ int CmdKey(const std::string& key, const std::string& method) {
     if (!popup)
         return Fail("key", "no popup");
     const std::string altPrefix = "alt+";
+    const std::string shiftPrefix = "shift+";
     bool alt = key.compare(0, altPrefix.size(), altPrefix) == 0;
     std::string name = alt ? key.substr(altPrefix.size()) : key;
+    const bool shiftHeld = name.compare(0, shiftPrefix.size(), shiftPrefix) == 0;
+    if (shiftHeld)
+        name = name.substr(shiftPrefix.size());
     wchar_t ch = 0;
     WORD vk = 0;
     if (name == "?")
@@ -361,8 +375,18 @@ int CmdKey(const std::string& key, const std::string& method) {
         ch = L'/';
     else if (name == "f4")
         vk = VK_F4;
+    else if (name == "tab")
+        vk = VK_TAB;
+    else if (name == "enter")
+        vk = VK_RETURN;
+    else if (name == "space")
+        vk = VK_SPACE;
+    else if (name == "esc")
+        vk = VK_ESCAPE;
     else
-        return Fail("key", "unknown key ([alt+]?, [alt+]/, [alt+]f4)", kUsage);
+        return Fail("key",
+                    "unknown key ([alt+]?, [alt+]/, [alt+]f4, [shift+]tab, enter, space, esc)",
+                    kUsage);
 
     BOOL ok = FALSE;
     if (method == "input") {
@@ -371,7 +395,7 @@ int CmdKey(const std::string& key, const std::string& method) {
         SetForegroundWindow(popup);
         SHORT scan = vk ? 0 : VkKeyScanW(ch);
         WORD keyVk = vk ? vk : static_cast<WORD>(scan & 0xff);
-        bool shift = !vk && (scan & 0x100);
+        bool shift = shiftHeld || (!vk && (scan & 0x100));
         if (alt)
             SendKey(VK_MENU, false);
         if (shift)
@@ -538,6 +562,25 @@ std::wstring SpecialFolder(int csidl) {
     return buf;
 }
 
+// The system colours a high-contrast popup draws with, as [r, g, b].
+std::string SystemColours() {
+    const struct {
+        const char* name;
+        int index;
+    } colours[] = {{"window", COLOR_WINDOW},       {"window_text", COLOR_WINDOWTEXT},
+                   {"highlight", COLOR_HIGHLIGHT}, {"highlight_text", COLOR_HIGHLIGHTTEXT},
+                   {"button_face", COLOR_BTNFACE}, {"button_text", COLOR_BTNTEXT}};
+    std::string out = "{";
+    for (const auto& each : colours) {
+        const COLORREF c = GetSysColor(each.index);
+        char buf[64];
+        snprintf(buf, sizeof(buf), "%s\"%s\":[%d,%d,%d]", out.size() > 1 ? "," : "", each.name,
+                 GetRValue(c), GetGValue(c), GetBValue(c));
+        out += buf;
+    }
+    return out + "}";
+}
+
 int CmdEnv() {
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -553,6 +596,7 @@ int CmdEnv() {
         .Int("screen_h", GetSystemMetrics(SM_CYSCREEN))
         .Str("appdata", std::wstring(appdata))
         .Str("program_files_x86", SpecialFolder(CSIDL_PROGRAM_FILESX86))
+        .Raw("colours", SystemColours())
         .Print();
     return kOk;
 }
@@ -584,6 +628,92 @@ int CmdPostCommand(const std::wstring& handle, int id) {
     return ok ? kOk : kMissing;
 }
 
+// The keyboard focus of the popup's thread, read from outside.
+int CmdFocus() {
+    HWND popup = FindPopup();
+    if (!popup)
+        return Fail("focus", "no popup");
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(popup, nullptr), &info))
+        return Fail("focus", "no thread information");
+    HWND focus = info.hwndFocus;
+    Line line;
+    line.Str("cmd", std::string("focus"))
+        .Bool("ok", true)
+        .Hex("hwnd", reinterpret_cast<ULONG_PTR>(focus));
+    line.Bool("popup", focus == popup);
+    line.Int("id", focus && GetParent(focus) == popup ? GetDlgCtrlID(focus) : 0);
+    line.Bool("active", info.hwndActive == popup);
+    line.Print();
+    return kOk;
+}
+
+// accName of an object of `hWnd` (OBJID_CLIENT or OBJID_WINDOW) as a screen
+// reader asks for it; `error` says what failed.
+std::wstring AccessibleName(HWND hWnd, LONG objectId, std::string& error) {
+    IAccessible* object = nullptr;
+    HRESULT hr = AccessibleObjectFromWindow(hWnd, static_cast<DWORD>(objectId), kIidAccessible,
+                                            reinterpret_cast<void**>(&object));
+    if (FAILED(hr) || !object) {
+        error = "AccessibleObjectFromWindow " + std::to_string(static_cast<long>(hr));
+        return std::wstring();
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    hr = object->get_accName(self, &name);
+    std::wstring out = name ? std::wstring(name, SysStringLen(name)) : std::wstring();
+    if (name)
+        SysFreeString(name);
+    object->Release();
+    if (FAILED(hr))
+        error = "accName " + std::to_string(static_cast<long>(hr));
+    return out;
+}
+
+int CmdNames() {
+    HWND popup = FindPopup();
+    if (!popup)
+        return Fail("names", "no popup");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto report = [](HWND hWnd, int id, LONG objectId, const char* object) {
+        std::string error;
+        const std::wstring name = AccessibleName(hWnd, objectId, error);
+        Line line;
+        line.Str("cmd", std::string("name")).Int("id", id).Str("object", std::string(object));
+        line.Str("name", name);
+        if (!error.empty())
+            line.Str("error", error);
+        line.Print();
+    };
+    report(popup, 0, OBJID_WINDOW, "window");
+    report(popup, 0, OBJID_CLIENT, "client");
+    for (HWND child : Children(popup)) {
+        if (OwnVisibleBit(child))
+            report(child, GetDlgCtrlID(child), OBJID_CLIENT, "client");
+    }
+    Line().Str("cmd", std::string("names")).Bool("ok", true).Print();
+    CoUninitialize();
+    return kOk;
+}
+
+// What the system sends every top-level window when the user switches a
+// theme or high contrast.
+int CmdSettingChange() {
+    HWND popup = FindPopup();
+    if (!popup)
+        return Fail("settingchange", "no popup");
+    DWORD_PTR ignored = 0;
+    LRESULT sent = SendMessageTimeoutW(popup, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_NORMAL,
+                                       kQueryTimeoutMs, &ignored);
+    Line().Str("cmd", std::string("settingchange")).Bool("ok", sent != 0).Print();
+    return sent ? kOk : kMissing;
+}
+
 int Usage() {
     fprintf(
         stderr,
@@ -594,7 +724,8 @@ int Usage() {
         "       hittest X Y [--client] | process NAME |\n"
         "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env | ping [MS] "
         "|\n"
-        "       post-command HWND ID\n");
+        "       post-command HWND ID | focus | names | settingchange\n"
+        "       key [shift+]tab|enter|space|esc\n");
     return kUsage;
 }
 
@@ -656,6 +787,12 @@ int wmain(int argc, wchar_t** argv) {
         option(L"--method", method);
         return CmdKey(Utf8(args[1]), Utf8(method));
     }
+    if (cmd == L"focus")
+        return CmdFocus();
+    if (cmd == L"names")
+        return CmdNames();
+    if (cmd == L"settingchange")
+        return CmdSettingChange();
     if (cmd == L"close")
         return CmdPost("close", WM_CLOSE, 0);
     if (cmd == L"syscommand-close")
