@@ -144,7 +144,7 @@ bool PopupAccessMessage(HWND popup, UINT message, WPARAM wParam, LPARAM lParam, 
     }
     case WM_SETTINGCHANGE:
     case WM_SYSCOLORCHANGE:
-        ReadPalette();
+        s_paletteRead = false; // read again at the next paint
         RedrawAll(popup);
         return false;
     default:
@@ -158,7 +158,9 @@ void PreparePopupAccess(HWND popup) {
     if (bar && !s_progressPrevProc)
         s_progressPrevProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProgressBarProc)));
-    ReadPalette();
+    // The colours are read at the first paint: a popup that is never shown
+    // (switched off, no remote) asks nothing of the system.
+    s_paletteRead = false;
 }
 
 void AnnouncePopupState(HWND popup) {
