@@ -3,25 +3,28 @@
 // inside the popup's window procedure; removals and other events are
 // ignored, and the popup is never hidden from here. Customer settings that
 // could not be loaded before are loaded here first.
+//
+// A slow fetch of an arrival answers the messages sent to the popup
+// meanwhile (net/document_wait.h), another WM_DEVICECHANGE among them. That
+// one does not start an arrival inside the running one: it is noted, and
+// the running one goes through its sequence once more when it ends.
 #include "device/arrival.h"
 
 #include "app/app_win.h"
 #include "device/device.h"
 #include "download/download.h"
+#include "support/trace.h"
 
 #include <dbt.h>
 
 namespace {
 // Gives the arriving device a moment before the scan's own settle delay.
 const DWORD kArrivalDelayMs = 200;
-} // namespace
 
-void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
-    if (wParam != DBT_DEVICEARRIVAL || lParam == 0)
-        return;
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-    if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
-        return;
+bool g_arrivalUnderWay = false;
+bool g_arrivalAgain = false;
+
+void RunArrival(HWND hWnd) {
     if (IsCompanionRunning())
         return;
     Sleep(kArrivalDelayMs);
@@ -34,4 +37,25 @@ void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
     QueryCustomerAndDecide();
     if (!wasShown && g_bOfferShown)
         ShowWindow(hWnd, SW_SHOW);
+}
+} // namespace
+
+void OnDeviceChange(HWND hWnd, WPARAM wParam, LPARAM lParam) {
+    if (wParam != DBT_DEVICEARRIVAL || lParam == 0)
+        return;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
+        return;
+    if (g_arrivalUnderWay) {
+        g_arrivalAgain = true;
+        return;
+    }
+    g_arrivalUnderWay = true;
+    do {
+        if (g_arrivalAgain)
+            TraceLine("arrival: another came during the last one, checking again");
+        g_arrivalAgain = false;
+        RunArrival(hWnd);
+    } while (g_arrivalAgain);
+    g_arrivalUnderWay = false;
 }

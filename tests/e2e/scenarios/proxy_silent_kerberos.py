@@ -1,0 +1,63 @@
+# A proxy that asks for the Windows logon (Negotiate) while the realm's
+# Kerberos servers take connections and never answer: the logon waits inside
+# SSPI, where no transfer limit reaches, about 25 s for each server. When the
+# remote is plugged in again after Later, the popup's thread keeps answering,
+# gives the fetch up at its bound, and a later arrival without the proxy
+# still brings the offer.
+import socket
+
+import _answering
+import _download as d
+import _kerberos
+import _proxy
+from qmx_e2e import offer_documents
+
+REMOTES = d.REMOTES
+SERVER = offer_documents(customer=d.CUSTOMER)
+TIMEOUT = 200
+GIVEN_UP = "no answer within 25 s, the fetch counts as failed"
+
+
+SILENT_KDCS = 3
+
+
+def silent_kdcs(realm, socks):
+    """A krb5.conf for the realm whose KDCs are `socks`: they listen (so
+    connections complete) but never accept or answer. Over TCP, so that no
+    refused UDP datagram ends the wait."""
+    conf = realm.conf + ".silent"
+    with open(realm.conf) as f:
+        text = f.read()
+    kdcs = "".join("  kdc = 127.0.0.1:%d\n" % sock.getsockname()[1] for sock in socks)
+    text = text.replace("  kdc = 127.0.0.1:%d\n" % realm.port, kdcs)
+    with open(conf, "w") as f:
+        f.write(text.replace("[libdefaults]\n", "[libdefaults]\n udp_preference_limit = 1\n"))
+    return dict(realm.env(), KRB5_CONFIG=conf)
+
+
+def run(s):
+    realm = _kerberos.Realm(s)
+    realm.kinit()  # a ticket to the realm; the proxy's ticket is still to get
+    squid = _kerberos.Squid(s, "negotiate", realm=realm)
+    kdcs = [socket.socket() for _ in range(SILENT_KDCS)]
+    try:
+        for kdc in kdcs:
+            kdc.bind(("127.0.0.1", s.free_port()))
+            kdc.listen(8)
+        app = _answering.offer_then_later(s, silent_kdcs(realm, kdcs))
+        s.step("plugged in again behind the proxy: the logon hangs")
+        _proxy.set_user_proxy(s, _proxy.connection_settings(
+            _proxy.DIRECT | _proxy.MANUAL_PROXY, squid.address))
+        _answering.arrival_answered(s, app)
+        s.check_eq(_answering.count(app, GIVEN_UP), 1, "trace lines saying the fetch was given up")
+
+        s.step("without the proxy the next arrival brings the offer")
+        _proxy.clear_user_proxy(s)
+        s.arrival()
+        s.wait_popup(visible=True, timeout=10)
+        d.wait_state(s, d.OFFER, "the offer", timeout=10)
+    finally:
+        _proxy.clear_user_proxy(s)
+        squid.stop()
+        for kdc in kdcs:
+            kdc.close()
