@@ -3,7 +3,7 @@
 # SSPI, where no transfer limit reaches, about 25 s for each server. When the
 # remote is plugged in again after Later, the popup's thread keeps answering
 # and gives the fetch up at its bound; without the proxy the next arrival
-# brings the offer.
+# brings the offer, and the program ends cleanly while the logon still hangs.
 import socket
 
 import _answering
@@ -47,6 +47,8 @@ def run(s):
         _proxy.clear_user_proxy(s)
         s.arrival()
         d.wait_state(s, d.OFFER, "the offer", timeout=10)
+        s.probe("close")
+        s.check_eq(s.wait_exit(app), 0, "exit code after close")
     finally:
         _proxy.clear_user_proxy(s)
         squid.stop()
