@@ -19,6 +19,9 @@ Paths (GET and POST alike):
     /slow?seconds=S       answers "slow" after S seconds (default 2, at most 10)
     /slow-redirect[/...]  after S seconds (default 8, ?seconds=S, at most 10) a 302
                           back to the same address, forever; any path below it too
+    /drip[/...]           the same text with no length, 2 bytes a second (above a
+                          1 byte a second stall guard) until the client goes away
+                          (at most ENDLESS_SECONDS); any path below it too
     /endless[/...]        the same text with no length, sent until the client
                           goes away (at most ENDLESS_SECONDS); any path below
                           it too, so a server base address can point here
@@ -39,6 +42,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 MAX_SLOW_SECONDS = 10.0
 MAX_BYTES = 64 * 1024 * 1024
 ENDLESS_SECONDS = 300.0
+DRIP_BYTES_PER_SECOND = 2
 
 
 def pattern(count):
@@ -138,6 +142,20 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/slow-redirect" or path.startswith("/slow-redirect/"):
             time.sleep(number("seconds", 8.0, MAX_SLOW_SECONDS))
             self.send(302, b"", extra=[("Location", self.path)])
+        elif path == "/drip" or path.startswith("/drip/"):
+            self.send_response(200)
+            self.send_header("Content-Type", "text/xml")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            text = pattern(int(DRIP_BYTES_PER_SECOND * ENDLESS_SECONDS))
+            try:
+                for at in range(0, len(text), DRIP_BYTES_PER_SECOND):
+                    self.wfile.write(text[at:at + DRIP_BYTES_PER_SECOND])
+                    self.wfile.flush()
+                    time.sleep(1.0)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
         elif path == "/endless" or path.startswith("/endless/"):
             self.send_response(200)
             self.send_header("Content-Type", "text/xml")

@@ -16,11 +16,10 @@ BOOL InitInstance(HINSTANCE hInstance);
 extern bool g_bCustomersettingLoaded;
 enum class SettingsLoad { AtStartup, AtArrival };
 // Loads the customer settings from the download server unless a load has
-// already succeeded. Start-up calls it once with the documents' own limits;
-// each arrival that finds a remote calls it again, so a network that was not
-// up at logon is not fatal. An arrival's load runs on the popup's thread, so
-// it ends within 30 s whatever the network does, and comes at most once a
-// minute.
+// already succeeded. Start-up calls it once; each arrival that finds a
+// remote calls it again, so a network that was not up at logon is not
+// fatal, but at most once a minute. Both run on the popup's thread, whose
+// fetches are bounded as a whole (net/document_wait.h).
 void EnsureCustomerSettings(SettingsLoad when);
 
 // Full path of the running exe (260 characters at most).

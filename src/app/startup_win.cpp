@@ -7,7 +7,7 @@
 #include "config/server.h"
 #include "config/xml_config.h"
 #include "device/device.h"
-#include "net/document.h"
+#include "net/document_wait.h"
 #include "policy/policy_win.h"
 #include "resource.h"
 #include "support/trace.h"
@@ -32,9 +32,6 @@ const int kPopupBaseWidth = 500;
 const int kPopupBaseHeight = 300;
 const DWORD kStartupSettleMs = 1000;
 const DWORD kNotifyBufferChars = 256;
-// An arrival's retry: with the 5 s bound of an automatic proxy lookup and
-// the arrival's own waits it stays within 30 s.
-const DocumentLimits kArrivalRetryLimits = {10, 20};
 
 // Windows 7 to 8.1 report 6.1-6.3; without a supportedOS list in the manifest
 // later versions report 6.2 and pass too.
@@ -94,9 +91,8 @@ void EnsureCustomerSettings(SettingsLoad when) {
         return;
     }
     theCustomersetting.itemsRead = false;
-    const bool read = theCustomersetting.LoadFromUrlWithin(
-        ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH,
-        when == SettingsLoad::AtArrival ? kArrivalRetryLimits : kDocumentLimits);
+    const std::wstring url = ServerBaseUrl() + QMX_CUSTOMERSETTING_PATH;
+    const bool read = theCustomersetting.LoadFromBody(url, FetchDocumentAnswering(url));
     g_bCustomersettingLoaded = read && theCustomersetting.itemsRead;
     if (read && !g_bCustomersettingLoaded)
         TraceLine("customer settings: the answer is not an Items document, tried again at the "

@@ -109,11 +109,10 @@ bool CXmlUtil::SaveToFile(const std::string&) {
 }
 
 bool CXmlConfig::LoadFromUrl(const std::wstring& url) {
-    return LoadFromUrlWithin(url, kDocumentLimits);
+    return LoadFromBody(url, FetchDocument(url));
 }
 
-bool CXmlConfig::LoadFromUrlWithin(const std::wstring& url, const DocumentLimits& limits) {
-    const std::string body = FetchDocument(url, limits);
+bool CXmlConfig::LoadFromBody(const std::wstring& url, const std::string& body) {
     if (body.empty()) {
         TraceLine("document %s: no body", WideToUtf8(url).c_str());
         return false;

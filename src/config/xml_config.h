@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-struct DocumentLimits;
-
 namespace tinyxml2 {
 class XMLDocument;
 class XMLElement;
@@ -25,8 +23,10 @@ class CXmlConfig : public CXmlUtil {
     bool LoadFromFile(const std::string& path) override;
     bool SaveToFile(const std::string& path) override;
     virtual bool LoadFromUrl(const std::wstring& url);
-    // LoadFromUrl within the given time limits (net/document.h).
-    bool LoadFromUrlWithin(const std::wstring& url, const DocumentLimits& limits);
+    // Reads `body` as fetched from `url` (empty: the fetch failed), with the
+    // trace lines of a load; LoadFromUrl for a body fetched another way
+    // (net/document_wait.h).
+    bool LoadFromBody(const std::wstring& url, const std::string& body);
     virtual bool LoadFromText(const std::string& text);
     virtual void ReadDocument(tinyxml2::XMLDocument& doc);
 

@@ -10,6 +10,7 @@
 #include "config/server.h"
 #include "config/xml_config.h"
 #include "i18n/strings.h"
+#include "net/document_wait.h"
 #include "support/text.h"
 #include "support/trace.h"
 #include "ui/popup.h"
@@ -124,7 +125,7 @@ bool QueryCustomerAndDecide() {
     }
 
     const std::wstring url = ServerBaseUrl() + FormatWString(QMX_CUSTOMER_PATH_FORMAT, customer);
-    if (!theCustomer.LoadFromUrl(url) || theCustomer.values.empty()) {
+    if (!theCustomer.LoadFromBody(url, FetchDocumentAnswering(url)) || theCustomer.values.empty()) {
         TraceLine("decision: customer.xml cannot be loaded, or its map is empty");
         return false;
     }

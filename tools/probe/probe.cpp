@@ -31,7 +31,8 @@
 //   show | hide                   ShowWindowAsync on the popup (tooling only)
 //   env                           UI language, code page, work area, folders
 //   post-command HWND ID          WM_COMMAND ID posted to any window (dialogs)
-//   ping [MS]                     whether the popup's thread answers within MS
+//   ping [MS] [--abort-if-hung]   whether the popup's thread answers within MS;
+//                                 --abort-if-hung: as Windows' "not responding" test
 #include <windows.h>
 
 #include <commctrl.h>
@@ -601,14 +602,17 @@ int CmdEnv() {
     return kOk;
 }
 
-int CmdPing(int timeoutMs) {
+int CmdPing(int timeoutMs, bool abortIfHung) {
     HWND popup = FindPopup();
     if (!popup)
         return Fail("ping", "no popup");
     DWORD_PTR result = 0;
     DWORD start = GetTickCount();
-    LRESULT answered = SendMessageTimeoutW(popup, WM_NULL, 0, 0, SMTO_NORMAL,
-                                           static_cast<UINT>(timeoutMs), &result);
+    // SMTO_ABORTIFHUNG gives up at once on a thread that has not looked at
+    // its messages for a while: what Windows calls "not responding".
+    LRESULT answered =
+        SendMessageTimeoutW(popup, WM_NULL, 0, 0, abortIfHung ? SMTO_ABORTIFHUNG : SMTO_NORMAL,
+                            static_cast<UINT>(timeoutMs), &result);
     Line()
         .Str("cmd", std::string("ping"))
         .Bool("ok", true)
@@ -722,8 +726,8 @@ int Usage() {
         "       key [alt+]?|[alt+]/|[alt+]f4 [--method input|post] | close | syscommand-close |\n"
         "       endsession |\n"
         "       hittest X Y [--client] | process NAME |\n"
-        "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env | ping [MS] "
-        "|\n"
+        "       windows [--class C] [--title T] [--owned-by-popup] | show | hide | env |\n"
+        "       ping [MS] [--abort-if-hung] |\n"
         "       post-command HWND ID | focus | names | settingchange\n"
         "       key [shift+]tab|enter|space|esc\n");
     return kUsage;
@@ -809,9 +813,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (cmd == L"ping") {
         int ms = 1000;
-        if (args.size() >= 2 && !ParseInt(args[1], ms))
+        if (args.size() >= 2 && args[1].rfind(L"--", 0) != 0 && !ParseInt(args[1], ms))
             return Usage();
-        return CmdPing(ms);
+        return CmdPing(ms, flag(L"--abort-if-hung"));
     }
     if (cmd == L"show" || cmd == L"hide")
         return CmdShow(cmd == L"show");
