@@ -14,7 +14,7 @@ pkgs=(cmake make pkg-config g++ clang dpkg-dev python3 binutils
       libcurl4-openssl-dev libtinyxml2-dev libhidapi-dev googletest libgtest-dev
       wine wine64 xvfb xdotool x11-utils imagemagick nginx fonts-wqy-microhei
       libssl-dev curl procps locales patch tinyproxy osslsigncode openssl wixl msitools
-      krb5-kdc krb5-admin-server krb5-user squid winbind)
+      krb5-kdc krb5-admin-server krb5-user squid winbind iproute2)
 runs32=0
 [ "$("$here/windows-arch.sh" 2>/dev/null)" = x86 ] && runs32=1
 # wine32 and the Kerberos libraries its SSPI loads, for the i686 trees.

@@ -5,7 +5,8 @@
 
 SCENARIO is a file under tests/e2e/scenarios/ or its bare name ("off_exits").
 Exit code 0 when every scenario passed. The closing line reads
-"N passed, N failed".
+"N passed, N failed". A scenario with a NAMESPACE setting runs by a runner
+of its own in new namespaces (namespace.py).
 """
 
 import argparse
@@ -13,6 +14,7 @@ import importlib.util
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import time
 import traceback
@@ -21,6 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "scenarios"))  # shared helpers: scenarios/_*.py
 
+import namespace  # noqa: E402
 import qmx_e2e  # noqa: E402
 
 DEFAULT_TIMEOUT_S = 120
@@ -85,8 +88,27 @@ def keep_failure(s, text):
     print("  kept in %s" % kept, flush=True)
 
 
+def run_in_namespace(path, args):
+    """Run one scenario by a runner of its own in new namespaces."""
+    again = [os.path.abspath(__file__), "--build-dir", args.build_dir, "--lane", str(args.lane)]
+    again += ["--ports", args.ports] if args.ports else []
+    again += ["-v"] if args.verbose else []
+    runner = subprocess.Popen(namespace.command(again + [path]),
+                              env=dict(os.environ, **{namespace.INSIDE: "1"}))
+    try:
+        return runner.wait() == 0
+    except KeyboardInterrupt:
+        runner.terminate()  # it cleans up as on any interruption
+        runner.wait()
+        raise
+
+
 def run_one(path, args):
     name, module = load(path)
+    if hasattr(module, "NAMESPACE"):
+        if not namespace.inside():
+            return run_in_namespace(path, args)
+        namespace.enter(module.NAMESPACE)
     s = qmx_e2e.Scenario(name, module, args.build_dir, ports=args.ports, verbose=args.verbose,
                          lane=args.lane)
     tee = Tee(sys.stdout)
