@@ -5,7 +5,8 @@
 # and its load are printed first and last: the figures are only worth
 # comparing within one run.
 #
-#   bench/run-bench.sh HOST_BUILD WINDOWS_BUILD
+#   bench/run-bench.sh HOST_BUILD WINDOWS_BUILD   (QMX_BENCH_PORTS, default 18450-18479:
+#                                                  the loopback ports the benches serve on)
 # The programs are where each tree's bench/bench-tools.sh says.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,8 +16,10 @@ machine() {
     "$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(wine --version 2>/dev/null || echo 'no wine');" \
     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 }
+ports=${QMX_BENCH_PORTS:-18450-18479}
+first=${ports%-*} last=${ports#*-}
 machine
-"$qmx_bench"
-"$here/verdict-under-wine.sh" "$1" "$2"
-"$here/startup-under-wine.sh" "$1" "$2"
+"$qmx_bench" --port "$first"
+QMX_BENCH_PORT=$((first + 1)) "$here/verdict-under-wine.sh" "$1" "$2"
+QMX_BENCH_PORTS=$((first + 2))-$last "$here/startup-under-wine.sh" "$1" "$2"
 machine
