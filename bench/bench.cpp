@@ -142,7 +142,10 @@ void CountProgress(uint32_t, uint32_t) {
 }
 
 // The cut of the resume figure: the progress hook stops nginx (fast shutdown,
-// connections closed at once) when 90 % of the file has arrived.
+// connections closed at once) when 90 % of the file has arrived. The cut
+// transfer is served at full speed up to a little before that point and
+// slowly from there on, so that the rest of the file is not already on its
+// way in the loopback's buffers when the server stops, whatever the size.
 std::string g_stopServer;
 bool g_cutDone = false;
 void CutAt90Percent(uint32_t total, uint32_t received) {
@@ -152,15 +155,23 @@ void CutAt90Percent(uint32_t total, uint32_t received) {
     }
 }
 
+constexpr long long kSlowBeforeCutBytes = 256 * 1024;
+const char* const kSlowRate = "2m"; // nginx's limit_rate: 2 MB/s
+
 // Body bytes received to finish the file after a cut at 90 %, over its
 // size: the cut transfer, then one that continues it (`resume`) or one that
 // starts over. Negative when the file does not come out whole.
 double BytesToFinishAfterCut(const std::string& url, const std::string& path,
                              const std::string& startServer, bool resume, long long expected) {
+    const long long slowFrom = std::max(0LL, expected / 10 * 9 - kSlowBeforeCutBytes);
+    const std::string startSlowly = "QMX_NGINX_RATE=" + std::string(kSlowRate) +
+                                    " QMX_NGINX_RATE_AFTER=" + std::to_string(slowFrom) + " " +
+                                    startServer;
     g_cutDone = false;
     InstallerTransfer cut;
     const std::wstring address(url.begin(), url.end());
-    if (DownloadToFile(address, path, CutAt90Percent, cut) || !g_cutDone || Run(startServer) != 0)
+    if (Run(g_stopServer) != 0 || Run(startSlowly) != 0 ||
+        DownloadToFile(address, path, CutAt90Percent, cut) || !g_cutDone || Run(startServer) != 0)
         return -1;
     InstallerTransfer rest;
     rest.validator = resume ? cut.fileValidator : std::string();

@@ -61,7 +61,7 @@ add_compile_options(-ffunction-sections -fdata-sections)
 
 add_library(qmxcore STATIC ${QMX_ALL_SOURCES})
 # Optimised for size except where time is spent: the installer transfer,
-# the file writes and the digest stay at the Release level (make bench).
+# the file writes and the digests get QMX_HOT_OPTIMIZE (make bench).
 set(QMX_HOT_SOURCES ${CMAKE_SOURCE_DIR}/src/net/transfer.cpp ${CMAKE_SOURCE_DIR}/src/net/document.cpp
                     ${CMAKE_SOURCE_DIR}/src/net/installer.cpp ${CMAKE_SOURCE_DIR}/src/download/md5.cpp
                     ${CMAKE_SOURCE_DIR}/src/support/file_ex.cpp
@@ -69,6 +69,7 @@ set(QMX_HOT_SOURCES ${CMAKE_SOURCE_DIR}/src/net/transfer.cpp ${CMAKE_SOURCE_DIR}
 set(QMX_SIZE_SOURCES ${QMX_ALL_SOURCES})
 list(REMOVE_ITEM QMX_SIZE_SOURCES ${QMX_HOT_SOURCES})
 set_source_files_properties(${QMX_SIZE_SOURCES} PROPERTIES COMPILE_OPTIONS -Os)
+set_source_files_properties(${QMX_HOT_SOURCES} PROPERTIES COMPILE_OPTIONS "${QMX_HOT_OPTIMIZE}")
 target_include_directories(qmxcore PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources
                            ${QMX_DEPS_PREFIX}/include)
 target_compile_options(qmxcore PRIVATE ${QMX_WARNINGS})

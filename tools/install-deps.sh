@@ -12,7 +12,7 @@ pkgs=(cmake make pkg-config g++ clang dpkg-dev python3 binutils
       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
       libcurl4-openssl-dev libtinyxml2-dev libhidapi-dev googletest libgtest-dev
-      wine wine64 xvfb xdotool x11-utils imagemagick nginx fonts-wqy-microhei
+      wine wine64 xvfb xdotool x11-utils libx11-dev imagemagick nginx fonts-wqy-microhei
       libssl-dev curl procps locales patch tinyproxy osslsigncode openssl wixl msitools
       krb5-kdc krb5-admin-server krb5-user squid winbind iproute2)
 runs32=0

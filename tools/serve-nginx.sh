@@ -8,7 +8,8 @@
 #   tools/serve-nginx.sh stop RUNDIR
 #
 # QMX_NGINX_RATE (for example "2m") limits each answer's rate, so that a
-# download takes long enough to watch its progress.
+# download takes long enough to watch its progress; with QMX_NGINX_RATE_AFTER
+# (bytes) only past that point of each answer.
 # QMX_NGINX_TLS_CERT and QMX_NGINX_TLS_KEY (PEM files) make PORT answer HTTPS
 # (TLS 1.2 and 1.3) instead, as a maker's server for a TLS build does. With
 # QMX_NGINX_PLAIN_PORT as well, that port answers plain HTTP with a redirect
@@ -23,6 +24,7 @@ case "${1:-}" in
 start)
   root=$(cd "$2" && pwd); port=$3; run=$4
   rate=""; [ -n "${QMX_NGINX_RATE:-}" ] && rate="limit_rate ${QMX_NGINX_RATE};"
+  [ -n "$rate" ] && [ -n "${QMX_NGINX_RATE_AFTER:-}" ] && rate="$rate limit_rate_after ${QMX_NGINX_RATE_AFTER};"
   # Started as root, nginx hands its workers to "nobody", who cannot read a
   # checkout inside a private folder (mktemp -d is 0700); keep them as the
   # user who owns the files.

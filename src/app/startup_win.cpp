@@ -8,6 +8,7 @@
 #include "config/xml_config.h"
 #include "device/device.h"
 #include "net/document_wait.h"
+#include "net/warm_up_win.h"
 #include "policy/policy_win.h"
 #include "resource.h"
 #include "support/trace.h"
@@ -151,6 +152,7 @@ BOOL InitInstance(HINSTANCE hInstance) {
         return FALSE;
     }
 
+    StartNetworkWarmUp(); // while the UI thread waits; nothing is sent before the wait ends
     Sleep(kStartupSettleMs);
     EnsureCustomerSettings(SettingsLoad::AtStartup);
     g_bOfferShown = false;

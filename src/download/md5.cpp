@@ -18,43 +18,18 @@ constexpr size_t kLengthOffset = 56;     // where the bit length goes in the las
 constexpr size_t kReadBlockBytes = 1024; // file read granularity
 constexpr size_t kStreamBufferBytes = 64 * 1024;
 
-// Per-round shift amounts (RFC 1321, 3.4).
-constexpr int S11 = 7, S12 = 12, S13 = 17, S14 = 22;
-constexpr int S21 = 5, S22 = 9, S23 = 14, S24 = 20;
-constexpr int S31 = 4, S32 = 11, S33 = 16, S34 = 23;
-constexpr int S41 = 6, S42 = 10, S43 = 15, S44 = 21;
-
 inline uint32_t Rotl(uint32_t x, int n) {
     return (x << n) | (x >> (32 - n));
 }
 
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) {
-    return z ^ (x & (y ^ z));
-}
-// (x & z) | (y & ~z): the two halves share no bit, so they may be added, and
-// the half without x is ready one step earlier.
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) {
-    return (y & ~z) + (x & z);
-}
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) {
-    return x ^ y ^ z;
-}
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) {
-    return y ^ (x | ~z);
-}
-
-// The message word and the constant are added before the round function, so
-// that sum does not wait for the previous step's result.
-#define MD5_STEP(f, a, b, c, d, x, s, ac)                                                          \
-    do {                                                                                           \
-        (a) += (x) + static_cast<uint32_t>(ac);                                                    \
-        (a) += f((b), (c), (d));                                                                   \
-        (a) = Rotl((a), (s)) + (b);                                                                \
-    } while (0)
-
-inline uint32_t LoadLe32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+// One message word, read in place. Both targets are little-endian, so the
+// 4-byte copy is the word itself and compiles to one load (or a memory
+// operand of the add); no copy of the block is made.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "message words are read in place");
+inline uint32_t Word(const unsigned char* block, int i) {
+    uint32_t w;
+    std::memcpy(&w, block + 4 * i, sizeof w);
+    return w;
 }
 
 inline void StoreLe32(unsigned char* p, uint32_t v) {
@@ -64,92 +39,134 @@ inline void StoreLe32(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
+// The round functions, written so that the part that does not depend on the
+// previous step's result (b) is ready early. The message word and the
+// constant are added first for the same reason.
+//   F: z ^ (x & (y ^ z))
+//   G: (x & z) | (y & ~z); the halves share no bit, so they may be added
+//   H: x ^ y ^ z
+//   I: y ^ (x | ~z)
+#define MD5_F(a, b, c, d, k, s, t)                                                                 \
+    do {                                                                                           \
+        a += Word(p, k) + (t);                                                                     \
+        a += (d) ^ ((b) & ((c) ^ (d)));                                                            \
+        a = Rotl(a, s) + (b);                                                                      \
+    } while (0)
+#define MD5_G(a, b, c, d, k, s, t)                                                                 \
+    do {                                                                                           \
+        a += Word(p, k) + (t);                                                                     \
+        a += (c) & ~(d);                                                                           \
+        a += (b) & (d);                                                                            \
+        a = Rotl(a, s) + (b);                                                                      \
+    } while (0)
+#define MD5_H(a, b, c, d, k, s, t)                                                                 \
+    do {                                                                                           \
+        a += Word(p, k) + (t);                                                                     \
+        a += (b) ^ ((c) ^ (d));                                                                    \
+        a = Rotl(a, s) + (b);                                                                      \
+    } while (0)
+#define MD5_I(a, b, c, d, k, s, t)                                                                 \
+    do {                                                                                           \
+        a += Word(p, k) + (t);                                                                     \
+        a += (c) ^ ((b) | ~(d));                                                                   \
+        a = Rotl(a, s) + (b);                                                                      \
+    } while (0)
+
 } // namespace
 
 Md5::Md5()
     : state_{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u}, bits_(0), buffer_{}, used_(0) {}
 
-void Md5::Transform(const unsigned char block[64]) {
-    uint32_t x[16];
-    for (int i = 0; i < 16; ++i)
-        x[i] = LoadLe32(block + 4 * i);
+// All 64 steps written out with their constants (RFC 1321, 3.4), over as many
+// whole blocks as the caller has; the state stays in locals between blocks.
+void Md5::Transform(const unsigned char* p, size_t blocks) {
     uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+    for (; blocks > 0; --blocks, p += kBlockBytes) {
+        const uint32_t a0 = a, b0 = b, c0 = c, d0 = d;
 
-    MD5_STEP(F, a, b, c, d, x[0], S11, 0xd76aa478);
-    MD5_STEP(F, d, a, b, c, x[1], S12, 0xe8c7b756);
-    MD5_STEP(F, c, d, a, b, x[2], S13, 0x242070db);
-    MD5_STEP(F, b, c, d, a, x[3], S14, 0xc1bdceee);
-    MD5_STEP(F, a, b, c, d, x[4], S11, 0xf57c0faf);
-    MD5_STEP(F, d, a, b, c, x[5], S12, 0x4787c62a);
-    MD5_STEP(F, c, d, a, b, x[6], S13, 0xa8304613);
-    MD5_STEP(F, b, c, d, a, x[7], S14, 0xfd469501);
-    MD5_STEP(F, a, b, c, d, x[8], S11, 0x698098d8);
-    MD5_STEP(F, d, a, b, c, x[9], S12, 0x8b44f7af);
-    MD5_STEP(F, c, d, a, b, x[10], S13, 0xffff5bb1);
-    MD5_STEP(F, b, c, d, a, x[11], S14, 0x895cd7be);
-    MD5_STEP(F, a, b, c, d, x[12], S11, 0x6b901122);
-    MD5_STEP(F, d, a, b, c, x[13], S12, 0xfd987193);
-    MD5_STEP(F, c, d, a, b, x[14], S13, 0xa679438e);
-    MD5_STEP(F, b, c, d, a, x[15], S14, 0x49b40821);
+        MD5_F(a, b, c, d, 0, 7, 0xd76aa478);
+        MD5_F(d, a, b, c, 1, 12, 0xe8c7b756);
+        MD5_F(c, d, a, b, 2, 17, 0x242070db);
+        MD5_F(b, c, d, a, 3, 22, 0xc1bdceee);
+        MD5_F(a, b, c, d, 4, 7, 0xf57c0faf);
+        MD5_F(d, a, b, c, 5, 12, 0x4787c62a);
+        MD5_F(c, d, a, b, 6, 17, 0xa8304613);
+        MD5_F(b, c, d, a, 7, 22, 0xfd469501);
+        MD5_F(a, b, c, d, 8, 7, 0x698098d8);
+        MD5_F(d, a, b, c, 9, 12, 0x8b44f7af);
+        MD5_F(c, d, a, b, 10, 17, 0xffff5bb1);
+        MD5_F(b, c, d, a, 11, 22, 0x895cd7be);
+        MD5_F(a, b, c, d, 12, 7, 0x6b901122);
+        MD5_F(d, a, b, c, 13, 12, 0xfd987193);
+        MD5_F(c, d, a, b, 14, 17, 0xa679438e);
+        MD5_F(b, c, d, a, 15, 22, 0x49b40821);
 
-    MD5_STEP(G, a, b, c, d, x[1], S21, 0xf61e2562);
-    MD5_STEP(G, d, a, b, c, x[6], S22, 0xc040b340);
-    MD5_STEP(G, c, d, a, b, x[11], S23, 0x265e5a51);
-    MD5_STEP(G, b, c, d, a, x[0], S24, 0xe9b6c7aa);
-    MD5_STEP(G, a, b, c, d, x[5], S21, 0xd62f105d);
-    MD5_STEP(G, d, a, b, c, x[10], S22, 0x02441453);
-    MD5_STEP(G, c, d, a, b, x[15], S23, 0xd8a1e681);
-    MD5_STEP(G, b, c, d, a, x[4], S24, 0xe7d3fbc8);
-    MD5_STEP(G, a, b, c, d, x[9], S21, 0x21e1cde6);
-    MD5_STEP(G, d, a, b, c, x[14], S22, 0xc33707d6);
-    MD5_STEP(G, c, d, a, b, x[3], S23, 0xf4d50d87);
-    MD5_STEP(G, b, c, d, a, x[8], S24, 0x455a14ed);
-    MD5_STEP(G, a, b, c, d, x[13], S21, 0xa9e3e905);
-    MD5_STEP(G, d, a, b, c, x[2], S22, 0xfcefa3f8);
-    MD5_STEP(G, c, d, a, b, x[7], S23, 0x676f02d9);
-    MD5_STEP(G, b, c, d, a, x[12], S24, 0x8d2a4c8a);
+        MD5_G(a, b, c, d, 1, 5, 0xf61e2562);
+        MD5_G(d, a, b, c, 6, 9, 0xc040b340);
+        MD5_G(c, d, a, b, 11, 14, 0x265e5a51);
+        MD5_G(b, c, d, a, 0, 20, 0xe9b6c7aa);
+        MD5_G(a, b, c, d, 5, 5, 0xd62f105d);
+        MD5_G(d, a, b, c, 10, 9, 0x02441453);
+        MD5_G(c, d, a, b, 15, 14, 0xd8a1e681);
+        MD5_G(b, c, d, a, 4, 20, 0xe7d3fbc8);
+        MD5_G(a, b, c, d, 9, 5, 0x21e1cde6);
+        MD5_G(d, a, b, c, 14, 9, 0xc33707d6);
+        MD5_G(c, d, a, b, 3, 14, 0xf4d50d87);
+        MD5_G(b, c, d, a, 8, 20, 0x455a14ed);
+        MD5_G(a, b, c, d, 13, 5, 0xa9e3e905);
+        MD5_G(d, a, b, c, 2, 9, 0xfcefa3f8);
+        MD5_G(c, d, a, b, 7, 14, 0x676f02d9);
+        MD5_G(b, c, d, a, 12, 20, 0x8d2a4c8a);
 
-    MD5_STEP(H, a, b, c, d, x[5], S31, 0xfffa3942);
-    MD5_STEP(H, d, a, b, c, x[8], S32, 0x8771f681);
-    MD5_STEP(H, c, d, a, b, x[11], S33, 0x6d9d6122);
-    MD5_STEP(H, b, c, d, a, x[14], S34, 0xfde5380c);
-    MD5_STEP(H, a, b, c, d, x[1], S31, 0xa4beea44);
-    MD5_STEP(H, d, a, b, c, x[4], S32, 0x4bdecfa9);
-    MD5_STEP(H, c, d, a, b, x[7], S33, 0xf6bb4b60);
-    MD5_STEP(H, b, c, d, a, x[10], S34, 0xbebfbc70);
-    MD5_STEP(H, a, b, c, d, x[13], S31, 0x289b7ec6);
-    MD5_STEP(H, d, a, b, c, x[0], S32, 0xeaa127fa);
-    MD5_STEP(H, c, d, a, b, x[3], S33, 0xd4ef3085);
-    MD5_STEP(H, b, c, d, a, x[6], S34, 0x04881d05);
-    MD5_STEP(H, a, b, c, d, x[9], S31, 0xd9d4d039);
-    MD5_STEP(H, d, a, b, c, x[12], S32, 0xe6db99e5);
-    MD5_STEP(H, c, d, a, b, x[15], S33, 0x1fa27cf8);
-    MD5_STEP(H, b, c, d, a, x[2], S34, 0xc4ac5665);
+        MD5_H(a, b, c, d, 5, 4, 0xfffa3942);
+        MD5_H(d, a, b, c, 8, 11, 0x8771f681);
+        MD5_H(c, d, a, b, 11, 16, 0x6d9d6122);
+        MD5_H(b, c, d, a, 14, 23, 0xfde5380c);
+        MD5_H(a, b, c, d, 1, 4, 0xa4beea44);
+        MD5_H(d, a, b, c, 4, 11, 0x4bdecfa9);
+        MD5_H(c, d, a, b, 7, 16, 0xf6bb4b60);
+        MD5_H(b, c, d, a, 10, 23, 0xbebfbc70);
+        MD5_H(a, b, c, d, 13, 4, 0x289b7ec6);
+        MD5_H(d, a, b, c, 0, 11, 0xeaa127fa);
+        MD5_H(c, d, a, b, 3, 16, 0xd4ef3085);
+        MD5_H(b, c, d, a, 6, 23, 0x04881d05);
+        MD5_H(a, b, c, d, 9, 4, 0xd9d4d039);
+        MD5_H(d, a, b, c, 12, 11, 0xe6db99e5);
+        MD5_H(c, d, a, b, 15, 16, 0x1fa27cf8);
+        MD5_H(b, c, d, a, 2, 23, 0xc4ac5665);
 
-    MD5_STEP(I, a, b, c, d, x[0], S41, 0xf4292244);
-    MD5_STEP(I, d, a, b, c, x[7], S42, 0x432aff97);
-    MD5_STEP(I, c, d, a, b, x[14], S43, 0xab9423a7);
-    MD5_STEP(I, b, c, d, a, x[5], S44, 0xfc93a039);
-    MD5_STEP(I, a, b, c, d, x[12], S41, 0x655b59c3);
-    MD5_STEP(I, d, a, b, c, x[3], S42, 0x8f0ccc92);
-    MD5_STEP(I, c, d, a, b, x[10], S43, 0xffeff47d);
-    MD5_STEP(I, b, c, d, a, x[1], S44, 0x85845dd1);
-    MD5_STEP(I, a, b, c, d, x[8], S41, 0x6fa87e4f);
-    MD5_STEP(I, d, a, b, c, x[15], S42, 0xfe2ce6e0);
-    MD5_STEP(I, c, d, a, b, x[6], S43, 0xa3014314);
-    MD5_STEP(I, b, c, d, a, x[13], S44, 0x4e0811a1);
-    MD5_STEP(I, a, b, c, d, x[4], S41, 0xf7537e82);
-    MD5_STEP(I, d, a, b, c, x[11], S42, 0xbd3af235);
-    MD5_STEP(I, c, d, a, b, x[2], S43, 0x2ad7d2bb);
-    MD5_STEP(I, b, c, d, a, x[9], S44, 0xeb86d391);
+        MD5_I(a, b, c, d, 0, 6, 0xf4292244);
+        MD5_I(d, a, b, c, 7, 10, 0x432aff97);
+        MD5_I(c, d, a, b, 14, 15, 0xab9423a7);
+        MD5_I(b, c, d, a, 5, 21, 0xfc93a039);
+        MD5_I(a, b, c, d, 12, 6, 0x655b59c3);
+        MD5_I(d, a, b, c, 3, 10, 0x8f0ccc92);
+        MD5_I(c, d, a, b, 10, 15, 0xffeff47d);
+        MD5_I(b, c, d, a, 1, 21, 0x85845dd1);
+        MD5_I(a, b, c, d, 8, 6, 0x6fa87e4f);
+        MD5_I(d, a, b, c, 15, 10, 0xfe2ce6e0);
+        MD5_I(c, d, a, b, 6, 15, 0xa3014314);
+        MD5_I(b, c, d, a, 13, 21, 0x4e0811a1);
+        MD5_I(a, b, c, d, 4, 6, 0xf7537e82);
+        MD5_I(d, a, b, c, 11, 10, 0xbd3af235);
+        MD5_I(c, d, a, b, 2, 15, 0x2ad7d2bb);
+        MD5_I(b, c, d, a, 9, 21, 0xeb86d391);
 
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
+        a += a0;
+        b += b0;
+        c += c0;
+        d += d0;
+    }
+    state_[0] = a;
+    state_[1] = b;
+    state_[2] = c;
+    state_[3] = d;
 }
 
-#undef MD5_STEP
+#undef MD5_F
+#undef MD5_G
+#undef MD5_H
+#undef MD5_I
 
 void Md5::Update(const void* data, size_t length) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
@@ -164,14 +181,13 @@ void Md5::Update(const void* data, size_t length) {
         length -= take;
         if (used_ < kBlockBytes)
             return;
-        Transform(buffer_);
+        Transform(buffer_, 1);
         used_ = 0;
     }
-    while (length >= kBlockBytes) {
-        Transform(p);
-        p += kBlockBytes;
-        length -= kBlockBytes;
-    }
+    const size_t blocks = length / kBlockBytes;
+    Transform(p, blocks);
+    p += blocks * kBlockBytes;
+    length -= blocks * kBlockBytes;
     if (length > 0) {
         std::memcpy(buffer_, p, length);
         used_ = length;

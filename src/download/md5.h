@@ -13,7 +13,8 @@ class Md5 {
     static std::string ToHex(const unsigned char digest[16]);
 
   private:
-    void Transform(const unsigned char block[64]);
+    // Hashes `blocks` whole 64-byte blocks starting at data.
+    void Transform(const unsigned char* data, size_t blocks);
     uint32_t state_[4];
     uint64_t bits_;
     unsigned char buffer_[64];

@@ -83,3 +83,9 @@ ProxyRoute ChooseProxy(const AutoProxyAnswer& automatic, const std::string& manu
 // build. `consulted` is set when any proxy setting was looked at, so that
 // the plain direct case leaves no trace line.
 ProxyRoute UserProxyForUrl(const std::string& url, const std::string& host, bool& consulted);
+
+// Reads the user's proxy settings once and, when automatic detection or a
+// setup script is switched on, makes the process's WinHTTP session for the
+// automatic lookups now rather than at the first lookup; start-up does it
+// while it waits. Changes no later answer. Nothing on the host build.
+void PrepareUserProxy();

@@ -6,3 +6,5 @@ ProxyRoute UserProxyForUrl(const std::string&, const std::string&, bool& consult
     consulted = false;
     return ProxyRoute();
 }
+
+void PrepareUserProxy() {}

@@ -193,3 +193,15 @@ ProxyRoute UserProxyForUrl(const std::string& url, const std::string& host, bool
     return ChooseProxy(automatic, manual, bypass.Narrow(), host,
                        kTlsBuild && IsHttpsAddress(url) ? "https" : "http");
 }
+
+void PrepareUserProxy() {
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
+        return;
+    GlobalString scriptUrl, proxy, bypass;
+    scriptUrl.text = config.lpszAutoConfigUrl;
+    proxy.text = config.lpszProxy;
+    bypass.text = config.lpszProxyBypass;
+    if (config.fAutoDetect || (scriptUrl.text && scriptUrl.text[0]))
+        ProxySession();
+}
