@@ -5,6 +5,7 @@
 // The timer has its own procedure, so the window procedure knows nothing of it.
 #include "ui/presence.h"
 
+#include "device/device.h"
 #include "support/trace.h"
 
 namespace {
@@ -61,6 +62,10 @@ bool ForeignFullScreenInFront(HWND popup) {
     GetWindowThreadProcessId(front, &pid);
     if (pid == GetCurrentProcessId())
         return false; // the popup itself, or its About box
+    // A maximized window with a frame sticks out past the monitor by its
+    // border when the taskbar hides itself: a program at work, not a show.
+    if (IsZoomed(front) || (GetWindowLongW(front, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
+        return false;
     MONITORINFO monitor;
     monitor.cbSize = sizeof(monitor);
     if (!GetMonitorInfoW(MonitorFromWindow(popup, MONITOR_DEFAULTTOPRIMARY), &monitor))
@@ -91,6 +96,13 @@ void EndHold(HWND popup) {
 }
 
 void CALLBACK OnHoldTimer(HWND popup, UINT, UINT_PTR, DWORD nowMs) {
+    if (!g_bOfferShown) {
+        // A later decision withdrew the offer (the application is installed
+        // now): there is nothing left to show.
+        EndHold(popup);
+        TraceLine("offer held no longer: withdrawn by a later decision");
+        return;
+    }
     const HoldReason why = LookAtUser(popup);
     if (!s_pace.Look(why == HoldReason::None, nowMs))
         return;
