@@ -4,6 +4,7 @@
 // destructors would run.
 #include "app/app_win.h"
 #include "download/download.h"
+#include "net/document_wait.h"
 #include "resource.h"
 #include "ui/access_win.h"
 #include "ui/popup.h"
@@ -48,5 +49,6 @@ int APIENTRY wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
     }
     const int exitCode = static_cast<int>(msg.wParam);
     EndProcessIfDownloading(static_cast<unsigned int>(exitCode));
+    EndProcessIfFetching(static_cast<unsigned int>(exitCode));
     return exitCode;
 }

@@ -25,3 +25,14 @@ constexpr int kMaxUnansweredFetches = 3;
 // line): its thread runs on alone, on its own copy of the address and the
 // body, and nothing it receives later reaches anyone.
 std::string FetchDocumentAnswering(const std::wstring& url);
+
+#ifdef _WIN32
+// True while the popup's thread waits for such a fetch: what the window
+// procedure handles then comes in the middle of a start-up or arrival step.
+bool FetchWaitUnderway();
+// Ends the process at once with `exitCode` while a fetch given up on still
+// runs (it may be inside libcurl or SSPI, on values the runtime's static
+// destructors free once the program returns from its entry); returns
+// otherwise.
+void EndProcessIfFetching(unsigned int exitCode);
+#endif

@@ -31,6 +31,9 @@ const DWORD kQuietMs = 2000;
 // Fetch threads of this file still running, those given up on included.
 std::atomic<int> g_runningFetches{0};
 
+// Whether the popup's thread is inside WaitAnswering (only it waits).
+bool s_waiting = false;
+
 class HeldFetch {
   public:
     explicit HeldFetch(const std::wstring& address)
@@ -106,10 +109,22 @@ std::string FetchDocumentAnswering(const std::wstring& url) {
             --g_runningFetches; // the thread did not start
         return std::string();
     }
-    if (!WaitAnswering(fetch->done, kUiFetchWaitMs)) {
+    s_waiting = true;
+    const bool answered = WaitAnswering(fetch->done, kUiFetchWaitMs);
+    s_waiting = false;
+    if (!answered) {
         TraceLine("document %s: no answer within %u s, the fetch counts as failed", address.c_str(),
                   kUiFetchWaitMs / 1000);
         return std::string();
     }
     return fetch->body;
+}
+
+bool FetchWaitUnderway() {
+    return s_waiting;
+}
+
+void EndProcessIfFetching(unsigned int exitCode) {
+    if (g_runningFetches.load() > 0)
+        TerminateProcess(GetCurrentProcess(), exitCode);
 }

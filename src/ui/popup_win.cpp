@@ -12,6 +12,7 @@
 #include "device/device.h"
 #include "download/download.h"
 #include "i18n/strings.h"
+#include "net/document_wait.h"
 #include "resource.h"
 #include "support/lock.h"
 #include "support/trace.h"
@@ -311,6 +312,11 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         OnDeviceChange(hWnd, wParam, lParam);
         return 0;
     case WM_QMX_DOWNLOAD_ENDED:
+        // Sent while a start-up or arrival step waits for its fetch: that
+        // step may still apply the offer, so the end is taken after it, from
+        // the message loop, and the completed or failed state is not lost.
+        if (FetchWaitUnderway() && PostMessageW(hWnd, message, wParam, lParam))
+            return kDownloadEndTaken;
         return TakeDownloadEnd(static_cast<unsigned>(wParam), static_cast<intptr_t>(lParam))
                    ? kDownloadEndTaken
                    : 0;
