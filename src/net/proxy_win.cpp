@@ -14,6 +14,7 @@
 #include "net/proxy.h"
 
 #include "net/tls.h"
+#include "policy/policy.h"
 #include "support/text.h"
 #include "support/trace.h"
 
@@ -99,10 +100,12 @@ BOOL LookUpProxy(HINTERNET session, const AutoProxyLookup& lookup, bool detect,
     }
     // The script's server gets the user's logon only when it asks for
     // one: a WPAD host anyone can put on the network would otherwise
-    // be offered it with every lookup.
+    // be offered it with every lookup. The logon policy holds for it as
+    // for a proxy: a server found by detection gets it only under "all".
     options.fAutoLogonIfChallenged = FALSE;
     BOOL found = WinHttpGetProxyForUrl(session, lookup.url.c_str(), &options, &info);
-    if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
+    if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE &&
+        LogonAllowed(CurrentPolicy().proxyLogon, detect)) {
         options.fAutoLogonIfChallenged = TRUE;
         found = WinHttpGetProxyForUrl(session, lookup.url.c_str(), &options, &info);
     }
